@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+// The whole window is one 986 x 580 design, scaled by one factor to fit the window and centred.
+namespace DesignLayout {
+
+constexpr int Width = 986;
+constexpr int Height = 580;
+
+struct Fit
+{
+    int canvasWidth;
+    int canvasHeight;
+    int offsetX;
+    int offsetY;
+    float scale;
+};
+
+// The largest canvas of the design's aspect ratio inside `window`, its offset and the factor.
+Fit fitDesign(QSize window);
+// A design rectangle on that canvas; products in single precision, truncated.
+QRect scaleRect(const QRect &design, const Fit &fit);
+// A design point size scaled and truncated; never below 1, which a valid font needs.
+int scalePointSize(int designPointSize, float scale);
+
+} // namespace DesignLayout

@@ -1,0 +1,187 @@
+#include "mainwindow.h"
+
+#include "ccommdialog.h"
+#include "levelframe.h"
+#include "mylabel.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QSerialPort>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace {
+
+const char *const WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
+
+// A port that vanished is tried again this often until it is back.
+constexpr int SerialRetryIntervalMs = 2000;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui_MainWindow)
+    , serialPort(nullptr)
+    , releaseTimer(nullptr)
+    , commDialog(nullptr)
+    , windowSize()
+    , background(nullptr)
+    , emptyBackground(nullptr)
+    , scaledBackground(nullptr)
+    , scaledEmptyBackground(nullptr)
+    , resized(false)
+    , settingsLabel(nullptr)
+    , labelMeter1(nullptr)
+    , labelMeter2(nullptr)
+    , labelMeter3(nullptr)
+    , meterLevels{}
+    , releasePerTick(0.133)
+    , releaseIntervalMs(10)
+    , udpSocket(nullptr)
+    , serialRetryTimer(nullptr)
+{
+    // The pictures are compiled into the static library; this reference keeps the linker
+    // from dropping them.
+    Q_INIT_RESOURCE(resources);
+
+    ui->setupUi(this);
+    // The design places the window's own children and the central widget's children in one
+    // coordinate system. Where the platform gives the empty menu bar room inside the window it
+    // would push the central widget down, so it is hidden.
+    ui->menuBar->hide();
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("vexo.nl"));
+    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+
+    settingsLabel = new myLabel(QString(), this);
+    settingsLabel->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
+    settingsLabel->setGeometry(900, 28, 25, 25);
+
+    labelMeter1 = new myLabel(QString(), this);
+    labelMeter1->setGeometry(44, 502, 121, 31);
+    labelMeter2 = new myLabel(QString(), this);
+    labelMeter2->setGeometry(194, 502, 131, 31);
+    labelMeter3 = new myLabel(QString(), this);
+    labelMeter3->setGeometry(830, 502, 101, 31);
+
+    ui->footerlabel->setText(
+        tr("Orvane Meters by Vexo Broadcast, 2019-2026 - v%1.%2")
+            .arg(ORVANE_VERSION_MAJOR)
+            .arg(ORVANE_VERSION_MINOR));
+
+    background = new QPixmap(QStringLiteral(":/resources/png/TessikBackground.png"));
+
+    serialPort = nullptr;
+    commSettings.is_server = true;
+    commSettings.use_udp = false;
+    commSettings.serialport.clear();
+    commSettings.server_host.clear();
+    commSettings.server_port.clear();
+    commSettings.client_host.clear();
+    commSettings.client_port.clear();
+    serialRetryTimer = new QTimer(this);
+    serialRetryTimer->setInterval(SerialRetryIntervalMs);
+    connect(serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
+
+    udpSocket = new QUdpSocket(this);
+
+    const QWidget *const designed[14] = {
+        ui->ProgLeft,    ui->ProgRight,    ui->SubLeft,     ui->SubRight,
+        ui->CrmLeft,     ui->CrmRight,     ui->AnalogClock, ui->DigitalClock,
+        labelMeter1,     labelMeter2,      labelMeter3,     ui->timelabel,
+        ui->footerlabel, settingsLabel,
+    };
+    for (int i = 0; i < 14; ++i)
+        designRects[i] = designed[i]->geometry();
+
+    resized = false;
+    releasePerTick = 0.133;
+    releaseIntervalMs = 10;
+    for (double &level : meterLevels)
+        level = LevelFrame::FloorDb;
+
+    VexoAnalogClock *clock = ui->AnalogClock;
+    clock->setGeometry(348, 85, 410, 410);
+    clock->setHourLines(true);
+    clock->setHourLinesColor(QColor(0, 255, 0, 255));
+    clock->setMinuteLines(true);
+    clock->setMinuteLinesLength(4);
+    clock->setMinuteLinesColor(QColor(0, 170, 0, 255));
+    clock->setSecondDots(true);
+    clock->setSecondDotsCountDown(false);
+    clock->setDotSize(4);
+    clock->setDotColor(QColor(255, 255, 255, 255));
+    clock->setHands(true);
+    clock->setHourHandColor(QColor(255, 0, 0, 128));
+    clock->setHourHandBorder(24);
+    clock->setHourHandLength(12);
+    clock->setHourHandWidth(12);
+    clock->setMinuteHandColor(QColor(0, 0, 255, 128));
+    clock->setMinuteHandBorder(8);
+    clock->setMinuteHandLength(28);
+    clock->setMinuteHandWidth(8);
+
+    for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
+                                 ui->CrmLeft, ui->CrmRight })
+        meter->setGradientForground(true);
+
+    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
+                           ui->timelabel, static_cast<QLabel *>(labelMeter3) }) {
+        label->setStyleSheet(QString::fromLatin1(WhiteText));
+        label->setAlignment(Qt::AlignCenter);
+    }
+
+    connect(settingsLabel, &myLabel::clicked, this, &MainWindow::openSettings);
+    connect(labelMeter1, &myLabel::clicked, this, &MainWindow::labelMeter1Clicked);
+    connect(labelMeter2, &myLabel::clicked, this, &MainWindow::labelMeter2Clicked);
+    connect(labelMeter3, &myLabel::clicked, this, &MainWindow::labelMeter3Clicked);
+
+    VexoDigitalClock *digital = ui->DigitalClock;
+    QFont widgetFont(QStringLiteral("Bitstream Vera Sans"), 36, QFont::Bold, false);
+    widgetFont.setStrikeOut(false);
+    digital->setFont(widgetFont);
+    digital->setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+    digital->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
+    digital->setDateDisplay(true);
+    digital->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+    digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
+
+    readSettings();
+    setupCommunication();
+
+    releaseTimer = new QTimer(this);
+    connect(releaseTimer, &QTimer::timeout, this, &MainWindow::meterRelease);
+    releaseTimer->start(releaseIntervalMs);
+
+    emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
+    scaledBackground = new QPixmap();
+    scaledEmptyBackground = new QPixmap();
+}
+
+MainWindow::~MainWindow()
+{
+    if (serialPort && serialPort->isOpen())
+        serialPort->close();
+    writeSettings();
+    delete ui;
+    delete background;
+    delete emptyBackground;
+    delete scaledBackground;
+    delete scaledEmptyBackground;
+}
+
+void MainWindow::openSettings()
+{
+    commDialog = new CCommDialog(this, &commSettings);
+    const bool accepted = commDialog->exec() == QDialog::Accepted;
+    // A studio machine may be switched off at the wall: keep the new choice at once.
+    if (accepted)
+        writeSettings();
+    setupCommunication();
+    // Every opening builds a fresh dialog; the old one would only pile up.
+    delete commDialog;
+    commDialog = nullptr;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "comm_st.h"
+#include "framestream.h"
+
+#include <QMainWindow>
+#include <QRect>
+#include <QSize>
+
+class CCommDialog;
+class QPaintEvent;
+class QPixmap;
+class QResizeEvent;
+class QSerialPort;
+class QTimer;
+class QUdpSocket;
+class Ui_MainWindow;
+class VexoPPMMeter;
+class myLabel;
+
+// The meter bridge's only window: six meters, two clocks and the captions over one fixed
+// 986 x 580 design that is scaled as a whole to the window.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    void onDataAvailable();
+    void meterRelease();
+    void openSettings();
+    void udpReceive();
+    void labelMeter1Clicked();
+    void labelMeter2Clicked();
+    void labelMeter3Clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void readSettings();
+    void writeSettings();
+    int currentScreenNumber();
+    void setupCommunication();
+    void serialPortConnect();
+    void serialPortDisconnect();
+    void updateMeters(unsigned char *frame);
+    void resetMeters();
+    void CalculatePPMRelease(VexoPPMMeter *meter, double *level);
+    void editCaption(myLabel *caption, const QString &prompt);
+    void onSerialError();
+    void retrySerialPort();
+
+    Ui_MainWindow *ui;
+    QSerialPort *serialPort;
+    QTimer *releaseTimer;
+    CCommDialog *commDialog;
+    QSize windowSize;
+    QPixmap *background;
+    QPixmap *emptyBackground;
+    QPixmap *scaledBackground;
+    QPixmap *scaledEmptyBackground;
+    bool resized;
+    myLabel *settingsLabel;
+    myLabel *labelMeter1;
+    myLabel *labelMeter2;
+    myLabel *labelMeter3;
+    QRect designRects[14];
+    double meterLevels[6];
+    double releasePerTick;
+    int releaseIntervalMs;
+    comm_st commSettings;
+    QUdpSocket *udpSocket;
+
+    // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
+    FrameStream serialFrames;
+    // Brings a vanished serial port back without operator action.
+    QTimer *serialRetryTimer;
+
+    friend struct MainWindowTestAccess;
+};

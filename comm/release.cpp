@@ -1,0 +1,45 @@
+#include "release.h"
+
+#include "levelframe.h"
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+#include "vexoppmmeter.h"
+
+bool releaseStep(double position, double target, double releasePerTick, double *next)
+{
+    if (position <= LevelFrame::FloorDb && target <= LevelFrame::FloorDb)
+        return false;
+    float step = static_cast<float>(target - position);
+    if (step < -releasePerTick)
+        step = static_cast<float>(-releasePerTick);
+    if (step == 0.0f)
+        return false;
+    *next = position + static_cast<double>(step);
+    return true;
+}
+
+void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
+{
+    double next;
+    if (!releaseStep(meter->dBPosition, *level, releasePerTick, &next))
+        return;
+    meter->dBPosition = next;
+    // Repaint only when the bar moved by a whole pixel; most ticks of a slow fall do not.
+    if (meter->CalculateMeter())
+        meter->update();
+}
+
+void MainWindow::meterRelease()
+{
+    VexoPPMMeter *const meters[LevelFrame::Channels] = {
+        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
+    };
+    for (int i = 0; i < LevelFrame::Channels; ++i)
+        CalculatePPMRelease(meters[i], &meterLevels[i]);
+}
+
+void MainWindow::resetMeters()
+{
+    for (double &level : meterLevels)
+        level = LevelFrame::FloorDb;
+}

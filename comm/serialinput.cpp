@@ -1,0 +1,78 @@
+#include "framestream.h"
+#include "mainwindow.h"
+
+#include <QLoggingCategory>
+#include <QSerialPort>
+#include <QTimer>
+
+// Off unless asked for (QT_LOGGING_RULES="orvane.serial.debug=true"): the line delivers
+// hundreds of reads a second.
+Q_LOGGING_CATEGORY(lcSerial, "orvane.serial", QtInfoMsg)
+
+void MainWindow::serialPortConnect()
+{
+    if (serialPort) {
+        serialPort->disconnect(this);
+        serialPort->close();
+    }
+    serialRetryTimer->stop();
+    serialFrames.clear();
+
+    serialPort = new QSerialPort(commSettings.serialport, this);
+    serialPort->setBaudRate(QSerialPort::Baud115200);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::onDataAvailable);
+    connect(serialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+                    onSerialError();
+            });
+    if (!serialPort->open(QIODevice::ReadWrite) && !commSettings.serialport.isEmpty())
+        serialRetryTimer->start();
+
+    setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (") + commSettings.serialport
+                   + QStringLiteral(")"));
+}
+
+void MainWindow::serialPortDisconnect()
+{
+    serialRetryTimer->stop();
+    if (serialPort) {
+        serialPort->disconnect(this);
+        serialPort->close();
+        serialPort = nullptr;
+    }
+}
+
+void MainWindow::onDataAvailable()
+{
+    qCDebug(lcSerial, "data arrived.. ");
+    QByteArray chunk = serialPort->readAll();
+    FrameStream::removeCrBeforeLf(chunk);
+    serialFrames.feed(chunk, [this](unsigned char *frame) { updateMeters(frame); });
+}
+
+void MainWindow::onSerialError()
+{
+    // A vanished device (adapter pulled, far end of a pty closed) keeps reporting read errors
+    // hundreds of thousands of times a second while it stays open: close it and try again
+    // later instead.
+    if (serialPort->isOpen())
+        serialPort->close();
+    serialPort->clearError();
+    if (!commSettings.serialport.isEmpty() && !serialRetryTimer->isActive())
+        serialRetryTimer->start();
+}
+
+void MainWindow::retrySerialPort()
+{
+    if (!serialPort)
+        return;
+    // The same object is reopened: a display may wait months for its line to come back.
+    serialFrames.clear();
+    if (serialPort->open(QIODevice::ReadWrite))
+        serialRetryTimer->stop();
+}

@@ -1,0 +1,177 @@
+#include "ccommdialog.h"
+
+#include "ui_commdialog.h"
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+#include <QIntValidator>
+#include <QMessageBox>
+#include <QNetworkInterface>
+
+namespace {
+
+// Longer texts are IPv6 addresses, which the server role does not bind to.
+constexpr int MaxAddressLength = 15;
+
+bool isNumericIPv4(const QString &text)
+{
+    QHostAddress address;
+    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+} // namespace
+
+CCommDialog::CCommDialog(QWidget *parent, comm_st *record)
+    : QDialog(parent)
+    , ui(new Ui_CCommDialog)
+    , settings(nullptr)
+{
+    ui->setupUi(this);
+
+    ui->lineEdit_server_port->setValidator(new QIntValidator(0, 65535, this));
+    ui->lineEdit_client_port->setValidator(new QIntValidator(0, 65535, this));
+
+    settings = record;
+
+    ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : qAsConst(ports))
+        ui->comboBox_serial->addItem(portEntryText(port));
+
+    // The machine's own interface addresses, read without a name lookup that could block the
+    // dialog for seconds (and that on many systems yields only 127.0.1.1).
+    ui->comboBox_nic->addItems(interfaceAddresses());
+
+    if (settings) {
+        ui->lineEdit_server_port->setText(settings->server_port);
+        ui->lineEdit_client_host->setText(settings->client_host);
+        ui->lineEdit_client_port->setText(settings->client_port);
+        if (settings->is_server)
+            ui->radioButton_server->setChecked(true);
+        else
+            ui->radioButton_client->setChecked(true);
+        const int nic = ui->comboBox_nic->findText(settings->server_host, Qt::MatchExactly
+                                                       | Qt::MatchCaseSensitive);
+        if (nic >= 0)
+            ui->comboBox_nic->setCurrentIndex(nic);
+        for (int i = 0; i < ports.size(); ++i) {
+            if (ports.at(i).portName() == settings->serialport)
+                ui->comboBox_serial->setCurrentIndex(i);
+        }
+        ui->checkBox_useudp->setChecked(settings->use_udp);
+    }
+
+    on_checkBox_useudp_toggled(ui->checkBox_useudp->isChecked());
+}
+
+CCommDialog::~CCommDialog()
+{
+    delete ui;
+}
+
+QStringList CCommDialog::interfaceAddresses()
+{
+    QStringList external;
+    QStringList loopback;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        if (!(interface.flags() & QNetworkInterface::IsUp))
+            continue;
+        const bool isLoopback = interface.flags() & QNetworkInterface::IsLoopBack;
+        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+            const QHostAddress address = entry.ip();
+            if (address.protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            const QString text = address.toString();
+            if (text.size() > MaxAddressLength)
+                continue;
+            (isLoopback || address.isLoopback() ? loopback : external).append(text);
+        }
+    }
+    return external + loopback;
+}
+
+QString CCommDialog::portEntryText(const QSerialPortInfo &port) const
+{
+    return tr("%1 (%2)").arg(port.description(), port.portName());
+}
+
+void CCommDialog::saveSettings()
+{
+    if (!settings)
+        return;
+    settings->server_host = ui->comboBox_nic->currentText();
+    settings->server_port = ui->lineEdit_server_port->text();
+    settings->client_host = ui->lineEdit_client_host->text();
+    settings->client_port = ui->lineEdit_client_port->text();
+    for (const QSerialPortInfo &port : qAsConst(ports)) {
+        if (portEntryText(port) == ui->comboBox_serial->currentText())
+            settings->serialport = port.portName();
+    }
+    settings->is_server = ui->radioButton_server->isChecked();
+    settings->use_udp = ui->checkBox_useudp->isChecked();
+}
+
+void CCommDialog::on_radioButton_server_toggled(bool checked)
+{
+    for (QWidget *widget : { static_cast<QWidget *>(ui->label_serverhost),
+                             static_cast<QWidget *>(ui->comboBox_nic),
+                             static_cast<QWidget *>(ui->label_serverport),
+                             static_cast<QWidget *>(ui->lineEdit_server_port) })
+        widget->setEnabled(checked);
+    for (QWidget *widget : { static_cast<QWidget *>(ui->label_clienthost),
+                             static_cast<QWidget *>(ui->lineEdit_client_host),
+                             static_cast<QWidget *>(ui->label_clientport),
+                             static_cast<QWidget *>(ui->lineEdit_client_port) })
+        widget->setEnabled(!checked);
+    // A client takes its frames from the network, not from a serial port.
+    ui->comboBox_serial->setEnabled(checked);
+}
+
+void CCommDialog::on_checkBox_useudp_toggled(bool checked)
+{
+    if (checked) {
+        ui->radioButton_server->setEnabled(true);
+        ui->radioButton_client->setEnabled(true);
+        on_radioButton_server_toggled(ui->radioButton_server->isChecked());
+        return;
+    }
+    for (QWidget *widget : { static_cast<QWidget *>(ui->comboBox_nic),
+                             static_cast<QWidget *>(ui->lineEdit_server_port),
+                             static_cast<QWidget *>(ui->radioButton_server),
+                             static_cast<QWidget *>(ui->label_serverhost),
+                             static_cast<QWidget *>(ui->label_serverport),
+                             static_cast<QWidget *>(ui->lineEdit_client_host),
+                             static_cast<QWidget *>(ui->lineEdit_client_port),
+                             static_cast<QWidget *>(ui->radioButton_client),
+                             static_cast<QWidget *>(ui->label_clienthost),
+                             static_cast<QWidget *>(ui->label_clientport) })
+        widget->setEnabled(false);
+    ui->comboBox_serial->setEnabled(true);
+}
+
+void CCommDialog::on_pushButton_ok_clicked()
+{
+    if (ui->checkBox_useudp->isChecked()) {
+        if (ui->radioButton_server->isChecked() && ui->lineEdit_server_port->text().isEmpty()) {
+            QMessageBox::warning(this, tr("UDP Server error"), tr("Please, specify valid port!"));
+            return;
+        }
+        // A host that is not a numeric IPv4 address can never match a sender: accepting it
+        // would leave the display silently without input.
+        if (ui->radioButton_client->isChecked()
+            && (ui->lineEdit_client_host->text().isEmpty()
+                || ui->lineEdit_client_port->text().isEmpty()
+                || !isNumericIPv4(ui->lineEdit_client_host->text()))) {
+            QMessageBox::warning(this, tr("UDP Client error"),
+                                 tr("Please, specify valid host and/or port!"));
+            return;
+        }
+    }
+    saveSettings();
+    accept();
+}
+
+void CCommDialog::on_pushButton_cancel_clicked()
+{
+    reject();
+}

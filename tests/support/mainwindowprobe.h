@@ -1,0 +1,40 @@
+#pragma once
+
+#include "mainwindow.h"
+
+#include <QSerialPort>
+#include <QUdpSocket>
+
+class VexoPPMMeter;
+
+// The tests' way into the main window's private state: what a frame set, what the release step
+// did, which sockets and ports are in use.
+struct MainWindowTestAccess
+{
+    static double *meterLevels(MainWindow &w) { return w.meterLevels; }
+    static comm_st &commSettings(MainWindow &w) { return w.commSettings; }
+    static QSerialPort *serialPort(MainWindow &w) { return w.serialPort; }
+    static QUdpSocket *udpSocket(MainWindow &w) { return w.udpSocket; }
+    static const QRect *designRects(MainWindow &w) { return w.designRects; }
+    static QSize windowSize(MainWindow &w) { return w.windowSize; }
+    static bool resized(MainWindow &w) { return w.resized; }
+    static const QPixmap *scaledBackground(MainWindow &w) { return w.scaledBackground; }
+    static const QPixmap *scaledEmptyBackground(MainWindow &w) { return w.scaledEmptyBackground; }
+    static QTimer *releaseTimer(MainWindow &w) { return w.releaseTimer; }
+    static QTimer *serialRetryTimer(MainWindow &w) { return w.serialRetryTimer; }
+    static const FrameStream &serialFrames(MainWindow &w) { return w.serialFrames; }
+    static double releasePerTick(MainWindow &w) { return w.releasePerTick; }
+    static int releaseIntervalMs(MainWindow &w) { return w.releaseIntervalMs; }
+
+    static void updateMeters(MainWindow &w, unsigned char *frame) { w.updateMeters(frame); }
+    static void setupCommunication(MainWindow &w) { w.setupCommunication(); }
+    static void meterRelease(MainWindow &w) { w.meterRelease(); }
+    static void calculatePPMRelease(MainWindow &w, VexoPPMMeter *meter, double *level)
+    {
+        w.CalculatePPMRelease(meter, level);
+    }
+    static void readSettings(MainWindow &w) { w.readSettings(); }
+    static void writeSettings(MainWindow &w) { w.writeSettings(); }
+    static int currentScreenNumber(MainWindow &w) { return w.currentScreenNumber(); }
+    static void openSettings(MainWindow &w) { w.openSettings(); }
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace OrvaneTest {
+
+// Points the settings store at a fresh temporary folder for the life of the test program, so
+// that no test ever reads or writes the operator's real settings (a stored server role could
+// otherwise make a test broadcast on the real network).
+class IsolatedSettings
+{
+public:
+    IsolatedSettings();
+    ~IsolatedSettings();
+    // The folder that stands in for XDG_CONFIG_HOME.
+    QString path() const { return dir.path(); }
+    // The settings file that the program's QSettings() writes.
+    QString settingsFile() const;
+    // Removes every stored setting, as on a machine where the program never ran.
+    void clear() const;
+
+private:
+    QTemporaryDir dir;
+};
+
+// Runs without a display unless the caller chose a platform.
+void chooseHeadlessPlatformIfNeeded();
+// Called once the application object exists.
+void finishIsolation(const IsolatedSettings &settings);
+
+// The isolation of the test program that is running.
+const IsolatedSettings &isolatedSettings();
+
+} // namespace OrvaneTest
+
+#define ORVANE_TEST_MAIN_IMPL(AppClass, TestObject)                                            \
+    int main(int argc, char *argv[])                                                           \
+    {                                                                                          \
+        OrvaneTest::chooseHeadlessPlatformIfNeeded();                                          \
+        OrvaneTest::IsolatedSettings isolation;                                                \
+        AppClass app(argc, argv);                                                              \
+        OrvaneTest::finishIsolation(isolation);                                                \
+        TestObject tc;                                                                         \
+        QTEST_SET_MAIN_SOURCE_PATH                                                             \
+        return QTest::qExec(&tc, argc, argv);                                                  \
+    }
+
+// QTEST_MAIN and QTEST_GUILESS_MAIN with the settings store isolated.
+#define ORVANE_TEST_MAIN(TestObject) ORVANE_TEST_MAIN_IMPL(QApplication, TestObject)
+#define ORVANE_TEST_GUILESS_MAIN(TestObject) ORVANE_TEST_MAIN_IMPL(QCoreApplication, TestObject)

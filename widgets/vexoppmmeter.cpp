@@ -1,0 +1,271 @@
+#include "vexoppmmeter.h"
+
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Rounds towards zero like a C cast, but gives a defined result where the cast would not:
+// NaN becomes 0 and values beyond the int range stop at its ends.
+int truncToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+int dinHeight(double db, int height, double offset, double span)
+{
+    // A scale whose top is not above its bottom has no meaningful bar.
+    if (!(span > 0.0))
+        return 0;
+    return truncToInt((std::pow(10.0, db / 80.0) - offset) * height / span);
+}
+
+int linearHeight(double db, int height, double minDb, double span)
+{
+    if (!(span > 0.0))
+        return 0;
+    return truncToInt(truncToInt((db - minDb) * height) / span);
+}
+
+// Fills the full-width band of rows firstRow..lastRow (inclusive); an empty band draws nothing.
+void fillRows(QPainter &painter, int width, int firstRow, int lastRow, const QBrush &brush)
+{
+    if (lastRow < firstRow)
+        return;
+    painter.fillRect(QRect(0, firstRow, width, lastRow - firstRow + 1), brush);
+}
+
+} // namespace
+
+VexoPPMMeter::VexoPPMMeter(QWidget *parent)
+    : QWidget(parent)
+    , BackgroundImage(nullptr)
+    , dBPosition(-50.0)
+    , LastBarHeight(0)
+    , BarHeight(0)
+    , ZeroMarkHeight(0)
+    , MindBPosition(-50.0)
+    , MaxdBPosition(5.0)
+    , ReleasePerSecond(18.0)
+    , DINCurve(true)
+    , GradientBackground(true)
+    , GradientForground(false)
+    , MaxColor(255, 0, 0, 255)
+    , MinColor(0, 255, 0, 255)
+    , MaxBackgroundColor(64, 0, 0, 255)
+    , MinBackgroundColor(0, 64, 0, 255)
+    , DINOffset(0.0)
+    , DINSpan(0.0)
+    , LinearSpan(0.0)
+{
+    updateScaleConstants();
+    loadBackgroundImage();
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowTitle(tr("PPM Meter"));
+    resize(16, 200);
+}
+
+VexoPPMMeter::~VexoPPMMeter()
+{
+    delete BackgroundImage;
+}
+
+int VexoPPMMeter::barHeightFor(double db, int height, double minDb, double maxDb, bool dinCurve)
+{
+    if (dinCurve) {
+        const double offset = std::pow(10.0, minDb / 80.0);
+        return dinHeight(db, height, offset, std::pow(10.0, maxDb / 80.0) - offset);
+    }
+    return linearHeight(db, height, minDb, maxDb - minDb);
+}
+
+bool VexoPPMMeter::CalculateMeter()
+{
+    // A NaN level would slip through both comparisons; show it as the bottom of the scale.
+    if (std::isnan(dBPosition))
+        dBPosition = MindBPosition;
+    if (dBPosition < MindBPosition)
+        dBPosition = MindBPosition;
+    if (dBPosition > MaxdBPosition)
+        dBPosition = MaxdBPosition;
+
+    const int h = height();
+    if (DINCurve) {
+        BarHeight = dinHeight(dBPosition, h, DINOffset, DINSpan);
+        ZeroMarkHeight = dinHeight(0.0, h, DINOffset, DINSpan);
+    } else {
+        BarHeight = linearHeight(dBPosition, h, MindBPosition, LinearSpan);
+        ZeroMarkHeight = linearHeight(0.0, h, MindBPosition, LinearSpan);
+    }
+
+    if (BarHeight == LastBarHeight)
+        return false;
+    LastBarHeight = BarHeight;
+    return true;
+}
+
+void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
+{
+    dBPosition = NewdBPosition;
+    update();
+}
+
+void VexoPPMMeter::setMindBPosition(double value)
+{
+    if (value == MindBPosition)
+        return;
+    MindBPosition = value;
+    updateScaleConstants();
+    update();
+}
+
+void VexoPPMMeter::setMaxdBPosition(double value)
+{
+    if (value == MaxdBPosition)
+        return;
+    MaxdBPosition = value;
+    updateScaleConstants();
+    update();
+}
+
+void VexoPPMMeter::setReleasePerSecond(double value)
+{
+    // Informational only: the display's release is driven by its owner.
+    if (value != ReleasePerSecond)
+        ReleasePerSecond = value;
+}
+
+void VexoPPMMeter::setDINCurve(bool value)
+{
+    if (value == DINCurve)
+        return;
+    DINCurve = value;
+    update();
+}
+
+void VexoPPMMeter::setGradientBackground(bool value)
+{
+    if (value == GradientBackground)
+        return;
+    GradientBackground = value;
+    update();
+}
+
+void VexoPPMMeter::setGradientForground(bool value)
+{
+    if (value == GradientForground)
+        return;
+    GradientForground = value;
+    update();
+}
+
+void VexoPPMMeter::setMaxColor(const QColor &color)
+{
+    MaxColor = color;
+    update();
+}
+
+void VexoPPMMeter::setMinColor(const QColor &color)
+{
+    MinColor = color;
+    update();
+}
+
+void VexoPPMMeter::setMaxBackgroundColor(const QColor &color)
+{
+    MaxBackgroundColor = color;
+    update();
+}
+
+void VexoPPMMeter::setMinBackgroundColor(const QColor &color)
+{
+    MinBackgroundColor = color;
+    update();
+}
+
+void VexoPPMMeter::setSkinEnvironmentVariable(const QString &name)
+{
+    if (name == SkinEnvironmentVariable)
+        return;
+    SkinEnvironmentVariable = name;
+    loadBackgroundImage();
+    update();
+}
+
+void VexoPPMMeter::setPPMMeterBackgroundFileName(const QString &fileName)
+{
+    if (fileName == PPMMeterBackgroundFileName)
+        return;
+    PPMMeterBackgroundFileName = fileName;
+    loadBackgroundImage();
+    update();
+}
+
+void VexoPPMMeter::updateScaleConstants()
+{
+    DINOffset = std::pow(10.0, MindBPosition / 80.0);
+    DINSpan = std::pow(10.0, MaxdBPosition / 80.0) - DINOffset;
+    LinearSpan = MaxdBPosition - MindBPosition;
+}
+
+void VexoPPMMeter::loadBackgroundImage()
+{
+    // The skin folder is looked up afresh on every load, so a changed environment counts.
+    const QByteArray folder = qgetenv(SkinEnvironmentVariable.toLatin1().constData());
+    const QString path = QString::fromUtf8(folder) + QLatin1Char('/') + PPMMeterBackgroundFileName;
+    auto *image = new QImage(path);
+    delete BackgroundImage;
+    BackgroundImage = image;
+}
+
+void VexoPPMMeter::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+
+    if (!BackgroundImage->isNull())
+        painter.drawImage(0, 0, *BackgroundImage);
+
+    const int w = width();
+    const int h = height();
+    const int half = static_cast<int>(static_cast<double>(static_cast<float>(h) * 0.5f) + 0.5);
+
+    QLinearGradient backgroundGradient(0, half, 0, 0);
+    backgroundGradient.setColorAt(0, MinBackgroundColor);
+    backgroundGradient.setColorAt(1, MaxBackgroundColor);
+    QLinearGradient barGradient(0, half, 0, 0);
+    barGradient.setColorAt(0, MinColor);
+    barGradient.setColorAt(1, MaxColor);
+
+    if (GradientBackground) {
+        fillRows(painter, w, half, 2 * half - 1, MinBackgroundColor);
+        fillRows(painter, w, 0, half - 1, backgroundGradient);
+    } else {
+        fillRows(painter, w, h - ZeroMarkHeight, h - 1, MinBackgroundColor);
+        fillRows(painter, w, 0, h - 1 - ZeroMarkHeight, MaxBackgroundColor);
+    }
+
+    if (GradientForground) {
+        const int solid = qMin(BarHeight, half + 2);
+        fillRows(painter, w, h - solid, h - 1, MinColor);
+        const int excess = BarHeight - half;
+        if (excess > 0)
+            fillRows(painter, w, half - excess, half - 1, barGradient);
+    } else if (BarHeight > ZeroMarkHeight) {
+        fillRows(painter, w, h - ZeroMarkHeight, h - 1, MinColor);
+        fillRows(painter, w, h - BarHeight, h - 1 - ZeroMarkHeight, MaxColor);
+    } else {
+        fillRows(painter, w, h - BarHeight, h - 1, MinColor);
+    }
+}
