@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <limits>
+
 VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     : QWidget(parent)
     , HourLines(false)
@@ -325,6 +327,125 @@ void VexoAnalogClock::checkTime()
     update();
 }
 
+namespace {
+
+// Half of v to the nearest int, halves up; computed in float like the rest of the face.
+int half(int v)
+{
+    return static_cast<int>(static_cast<float>(v) * 0.5f + 0.5f);
+}
+
+// A NaN or out-of-range extent has no integer value; take the x86 conversion's answer (INT_MIN,
+// a full clockwise turn once Qt clamps the sweep) instead of leaving it undefined.
+int truncateToInt(float v)
+{
+    if (!(v > static_cast<float>(std::numeric_limits<int>::min())
+          && v < static_cast<float>(std::numeric_limits<int>::max())))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+QPen facePen(const QColor &color, int width)
+{
+    return QPen(QBrush(color, Qt::SolidPattern), width, Qt::SolidLine, Qt::SquareCap,
+                Qt::BevelJoin);
+}
+
+} // namespace
+
 void VexoAnalogClock::paintEvent(QPaintEvent *)
 {
+    const QPoint hourHand[3] = {
+        QPoint(half(HourHandWidth), HourHandBorder + HourHandLength - 100),
+        QPoint(-half(HourHandWidth), HourHandBorder + HourHandLength - 100),
+        QPoint(0, HourHandBorder - 100),
+    };
+    const QPoint minuteHand[3] = {
+        QPoint(half(MinuteHandWidth), MinuteHandBorder + MinuteHandLength - 100),
+        QPoint(-half(MinuteHandWidth), MinuteHandBorder + MinuteHandLength - 100),
+        QPoint(0, MinuteHandBorder - 100),
+    };
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Integer halves: an odd-sized widget keeps its centre on a pixel corner.
+    painter.translate(static_cast<qreal>(width() / 2), static_cast<qreal>(height() / 2));
+    const int side = qMin(width(), height());
+    painter.scale(side / 200.0, side / 200.0);
+
+    for (int i = 0; i < 60; ++i) {
+        const bool hourPosition = i % 5 == 0;
+        if (hourPosition ? HourLines : MinuteLines) {
+            const int w = hourPosition ? HourLinesWidth : MinuteLinesWidth;
+            const int length = hourPosition ? HourLinesLength : MinuteLinesLength;
+            painter.setPen(facePen(hourPosition ? HourLinesColor : MinuteLinesColor, w));
+            painter.drawLine(0, length - 96 + w / 2, 0, w / 2 - 96);
+        }
+        painter.rotate(6.0);
+    }
+
+    if (EndTime) {
+        const int now = minute * 60 + second;
+        const int end = EndTimeMinute * 60 + EndTimeSecond;
+        int remaining = 0;
+        bool passed = false;
+        if (EndTimeHour < 24) {
+            remaining = (end - now) + 3600 * (EndTimeHour - hour);
+            // An end time just after midnight, seen in the last seconds of the day before.
+            if (remaining <= -86385)
+                remaining += 86400;
+            passed = remaining < 0;
+        } else {
+            remaining = end - now;
+            // Every hour: the end just past the full hour, seen in the hour before.
+            if (remaining <= -3585)
+                remaining += 3600;
+        }
+        if (!passed) {
+            const int w = EndTimeWidth;
+            painter.save();
+            painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
+            painter.setPen(facePen(EndTimeColor, w));
+            painter.drawLine(0, w / 2 - 100, 0, EndTimeLength - 100);
+            if (remaining >= 1 && remaining <= 15)
+                painter.drawArc(w / 2 - 100, w / 2 - 100, 200 - 2 * w, 200 - 2 * w, 1440,
+                                remaining * 1440 / 15);
+            painter.restore();
+        }
+    }
+
+    // Written as a comparison so that a NaN also draws.
+    if (CountDownTime != 0.0f) {
+        painter.setPen(facePen(CountDownColor, CountDownWidth));
+        const int k = CountDownSpacing + HourLinesLength;
+        const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
+        painter.drawArc(k - 96, k - 96, 192 - 2 * k, 192 - 2 * k, 1440, truncateToInt(span));
+    }
+
+    if (Hands) {
+        painter.setPen(Qt::NoPen);
+
+        painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
+        painter.save();
+        painter.rotate((minute / 60.0 + hour) * 30.0);
+        painter.drawConvexPolygon(hourHand, 3);
+        painter.restore();
+
+        painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
+        painter.save();
+        painter.rotate((second / 60.0 + minute) * 6.0);
+        painter.drawConvexPolygon(minuteHand, 3);
+        painter.restore();
+    }
+
+    const int d = DotSize;
+    for (int i = 0; i < 60; ++i) {
+        if (SecondDots) {
+            painter.setPen(DotColor);
+            painter.setBrush(QBrush(DotColor, Qt::SolidPattern));
+            if (SecondDotsCountDown ? i >= second : i <= second)
+                painter.drawEllipse(QRect(-half(d), d - 100, d, d));
+        }
+        painter.rotate(6.0);
+    }
 }
