@@ -2,6 +2,8 @@
 
 #include "clocksource.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QPainter>
 #include <QTimer>
 
@@ -76,8 +78,41 @@ void VexoDigitalClock::setDateDisplayFontColor(QColor value)
 
 void VexoDigitalClock::checkTime()
 {
+    // One reading for both lines, so that at midnight the date turns with the time.
+    const QDateTime now = currentDateTime(clock);
+    const QLocale locale;
+    TimeText = locale.toString(now.time(), QStringLiteral("hh:mm:ss"));
+    DateText = locale.toString(now.date(), QStringLiteral("ddd d MMM yyyy"));
+
+    const int seconds = now.time().second();
+    if (seconds == LastSecond)
+        return;
+    LastSecond = seconds;
+    update();
 }
 
 void VexoDigitalClock::paintEvent(QPaintEvent *)
 {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+
+    const int w = width();
+    const int half = height() / 2;
+    int y = 0;
+
+    if (TimeDisplay) {
+        painter.setPen(TimeDisplayFontColor);
+        painter.setFont(TimeDisplayFont);
+        painter.drawText(QRect(0, 0, w, half), Qt::AlignCenter, TimeText);
+        // The date goes one time line down, not to the middle: with a tall time font the two
+        // lines still sit close together.
+        y = painter.fontMetrics().height();
+    }
+
+    if (DateDisplay) {
+        painter.setPen(DateDisplayFontColor);
+        painter.setFont(DateDisplayFont);
+        painter.drawText(QRect(0, y, w, half), Qt::AlignCenter, DateText);
+    }
 }
