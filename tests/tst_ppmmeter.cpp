@@ -1,0 +1,467 @@
+#include "testsupport.h"
+#include "vexoppmmeter.h"
+#include "vexotypes.h"
+
+#include <QImage>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Counts the paints the meter really receives, so a test can tell which setters ask for one.
+class CountingMeter : public VexoPPMMeter
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        ++paints;
+        VexoPPMMeter::paintEvent(event);
+    }
+};
+
+QImage render(VexoPPMMeter &meter)
+{
+    return meter.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class TestPPMMeter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void barHeightOnBothScales_data();
+    void barHeightOnBothScales();
+    void clampingWritesBack_data();
+    void clampingWritesBack();
+    void reportsOnlyBarHeightChanges();
+    void degenerateScaleGivesNoBar_data();
+    void degenerateScaleGivesNoBar();
+    void setterRepaints_data();
+    void setterRepaints();
+    void directLevelWriteCostsNoRepaint();
+    void scaleConstantsFollowLimits();
+    void solidBarPixels_data();
+    void solidBarPixels();
+    void gradientBarPixels_data();
+    void gradientBarPixels();
+    void solidBackgroundMarksZero();
+    void backgroundImageFromEnvironment();
+    void metaObjectNamesAndAliases();
+};
+
+void TestPPMMeter::barHeightOnBothScales_data()
+{
+    QTest::addColumn<bool>("din");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<int>("zeroMark");
+
+    const struct
+    {
+        double level;
+        int bar;
+    } power[] = { { 5, 415 },   { 0, 345 },   { -3, 307 },  { -6, 273 }, { -10, 231 },
+                  { -20, 147 }, { -30, 83 },  { -40, 35 },  { -50, 0 } };
+    for (const auto &row : power)
+        QTest::addRow("power law, H 415, %g dB", row.level) << true << 415 << row.level << row.bar
+                                                            << 345;
+    QTest::newRow("linear, H 415, 0 dB") << false << 415 << 0.0 << 377 << 377;
+    QTest::newRow("linear, H 415, -10 dB") << false << 415 << -10.0 << 301 << 377;
+    QTest::newRow("linear, H 415, +5 dB") << false << 415 << 5.0 << 415 << 377;
+    QTest::newRow("power law, H 200, 0 dB") << true << 200 << 0.0 << 166 << 166;
+}
+
+void TestPPMMeter::barHeightOnBothScales()
+{
+    QFETCH(bool, din);
+    QFETCH(int, height);
+    QFETCH(double, level);
+    QFETCH(int, bar);
+    QFETCH(int, zeroMark);
+
+    VexoPPMMeter meter;
+    meter.resize(12, height);
+    meter.setDINCurve(din);
+    meter.dBPosition = level;
+    meter.CalculateMeter();
+    QCOMPARE(meter.barHeight(), bar);
+    QCOMPARE(meter.zeroMarkHeight(), zeroMark);
+    // The printed scales are drawn from the same law.
+    QCOMPARE(VexoPPMMeter::barHeightFor(level, height, -50.0, 5.0, din), bar);
+}
+
+void TestPPMMeter::clampingWritesBack_data()
+{
+    QTest::addColumn<double>("minDb");
+    QTest::addColumn<double>("maxDb");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("clamped");
+    QTest::addColumn<int>("bar");
+
+    QTest::newRow("above the top") << -50.0 << 5.0 << 12.0 << 5.0 << 415;
+    QTest::newRow("highest raw level") << -50.0 << 5.0 << 15.535 << 5.0 << 415;
+    QTest::newRow("below the bottom") << -50.0 << 5.0 << -80.0 << -50.0 << 0;
+    QTest::newRow("minus infinity") << -50.0 << 5.0 << -std::numeric_limits<double>::infinity()
+                                    << -50.0 << 0;
+    QTest::newRow("inside the scale stays") << -50.0 << 5.0 << -20.0 << -20.0 << 147;
+    // The upper limit is applied last, so a reversed scale leaves the level at its top.
+    QTest::newRow("reversed scale") << 10.0 << -10.0 << 0.0 << -10.0 << 0;
+}
+
+void TestPPMMeter::clampingWritesBack()
+{
+    QFETCH(double, minDb);
+    QFETCH(double, maxDb);
+    QFETCH(double, level);
+    QFETCH(double, clamped);
+    QFETCH(int, bar);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setMindBPosition(minDb);
+    meter.setMaxdBPosition(maxDb);
+    meter.setdBPosition(level);
+    // The setter stores what it is given; only the next calculation clamps.
+    QCOMPARE(meter.getdBPosition(), level);
+    meter.CalculateMeter();
+    QCOMPARE(meter.getdBPosition(), clamped);
+    QCOMPARE(meter.barHeight(), bar);
+}
+
+void TestPPMMeter::reportsOnlyBarHeightChanges()
+{
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+
+    // At the bottom the bar is 0, as it was before the first calculation: nothing to report.
+    QVERIFY(!meter.CalculateMeter());
+    meter.dBPosition = -20.0;
+    QVERIFY(meter.CalculateMeter());
+    QVERIFY(!meter.CalculateMeter());
+
+    // A level change smaller than a pixel is not a change of the bar.
+    meter.dBPosition = -19.9;
+    QVERIFY(!meter.CalculateMeter());
+    QCOMPARE(meter.barHeight(), 147);
+
+    // A resize that moves only the zero mark (bar at the bottom) is not reported either.
+    meter.dBPosition = -50.0;
+    QVERIFY(meter.CalculateMeter());
+    meter.resize(12, 291);
+    QVERIFY(!meter.CalculateMeter());
+    QCOMPARE(meter.zeroMarkHeight(), VexoPPMMeter::barHeightFor(0.0, 291, -50.0, 5.0, true));
+}
+
+void TestPPMMeter::degenerateScaleGivesNoBar_data()
+{
+    QTest::addColumn<bool>("din");
+    QTest::addColumn<double>("minDb");
+    QTest::addColumn<double>("maxDb");
+    QTest::addColumn<double>("level");
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (bool din : { true, false }) {
+        const char *scale = din ? "power law" : "linear";
+        QTest::addRow("%s, equal limits", scale) << din << 0.0 << 0.0 << 0.0;
+        QTest::addRow("%s, reversed limits", scale) << din << 5.0 << -50.0 << -20.0;
+        QTest::addRow("%s, NaN level", scale) << din << -50.0 << 5.0 << nan;
+        QTest::addRow("%s, NaN limit", scale) << din << nan << 5.0 << 0.0;
+        QTest::addRow("%s, infinite limits", scale) << din << -inf << inf << 0.0;
+    }
+}
+
+void TestPPMMeter::degenerateScaleGivesNoBar()
+{
+    QFETCH(bool, din);
+    QFETCH(double, minDb);
+    QFETCH(double, maxDb);
+    QFETCH(double, level);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setDINCurve(din);
+    meter.setMindBPosition(minDb);
+    meter.setMaxdBPosition(maxDb);
+    meter.dBPosition = level;
+    meter.CalculateMeter();
+    QCOMPARE(meter.barHeight(), 0);
+    QVERIFY(!std::isnan(meter.getdBPosition()) || std::isnan(maxDb));
+    // Painting such a meter must not fail either.
+    QVERIFY(!render(meter).isNull());
+}
+
+void TestPPMMeter::setterRepaints_data()
+{
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("repaints");
+
+    QTest::newRow("level, same value") << "dBPosition" << QVariant(-50.0) << true;
+    QTest::newRow("bottom, same value") << "MindBPosition" << QVariant(-50.0) << false;
+    QTest::newRow("bottom, new value") << "MindBPosition" << QVariant(-60.0) << true;
+    QTest::newRow("top, same value") << "MaxdBPosition" << QVariant(5.0) << false;
+    QTest::newRow("top, new value") << "MaxdBPosition" << QVariant(10.0) << true;
+    QTest::newRow("release rate, new value") << "ReleasePerSecond" << QVariant(24.0) << false;
+    QTest::newRow("curve, same value") << "DINCurve" << QVariant(true) << false;
+    QTest::newRow("curve, new value") << "DINCurve" << QVariant(false) << true;
+    QTest::newRow("background style, same") << "GradientBackground" << QVariant(true) << false;
+    QTest::newRow("background style, new") << "GradientBackground" << QVariant(false) << true;
+    QTest::newRow("bar style, same") << "GradientForground" << QVariant(false) << false;
+    QTest::newRow("bar style, new") << "GradientForground" << QVariant(true) << true;
+    QTest::newRow("bar top colour, same") << "MaxColor" << QVariant(QColor(255, 0, 0)) << true;
+    QTest::newRow("bar colour, same") << "MinColor" << QVariant(QColor(0, 255, 0)) << true;
+    QTest::newRow("background top colour, same")
+        << "MaxBackgroundColor" << QVariant(QColor(64, 0, 0)) << true;
+    QTest::newRow("background colour, same")
+        << "MinBackgroundColor" << QVariant(QColor(0, 64, 0)) << true;
+    QTest::newRow("skin variable, same") << "SkinEnvironmentVariable" << QVariant(QString())
+                                         << false;
+    QTest::newRow("skin variable, new") << "SkinEnvironmentVariable"
+                                        << QVariant(QStringLiteral("ORVANE_NO_SUCH_SKIN")) << true;
+    QTest::newRow("skin file, same") << "PPMMeterBackgroundFileName" << QVariant(QString())
+                                     << false;
+    QTest::newRow("skin file, new") << "PPMMeterBackgroundFileName"
+                                    << QVariant(QStringLiteral("none.png")) << true;
+}
+
+void TestPPMMeter::setterRepaints()
+{
+    QFETCH(QString, property);
+    QFETCH(QVariant, value);
+    QFETCH(bool, repaints);
+
+    CountingMeter meter;
+    meter.resize(16, 200);
+    meter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&meter));
+    QTRY_VERIFY(meter.paints > 0);
+    QCoreApplication::processEvents();
+    meter.paints = 0;
+
+    QVERIFY(meter.setProperty(property.toLatin1().constData(), value));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(meter.paints > 0, repaints);
+}
+
+void TestPPMMeter::directLevelWriteCostsNoRepaint()
+{
+    CountingMeter meter;
+    meter.resize(16, 200);
+    meter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&meter));
+    QTRY_VERIFY(meter.paints > 0);
+    QCoreApplication::processEvents();
+    meter.paints = 0;
+
+    meter.dBPosition = 0.0;
+    QVERIFY(meter.CalculateMeter());
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(meter.paints, 0);
+    QCOMPARE(meter.barHeight(), 166);
+}
+
+void TestPPMMeter::scaleConstantsFollowLimits()
+{
+    VexoPPMMeter meter;
+    meter.resize(12, 100);
+    meter.setMindBPosition(-40.0);
+    meter.setMaxdBPosition(0.0);
+    meter.dBPosition = -20.0;
+    meter.CalculateMeter();
+    // Halfway in dB on the linear scale is halfway up.
+    meter.setDINCurve(false);
+    meter.CalculateMeter();
+    QCOMPARE(meter.barHeight(), 50);
+    // On the power law the middle of the dB range sits below the middle of the bar's travel:
+    // (10^(-20/80) - 10^(-40/80)) / (1 - 10^(-40/80)) of 100 pixels.
+    meter.setDINCurve(true);
+    meter.CalculateMeter();
+    QCOMPARE(meter.barHeight(), 35);
+    QCOMPARE(meter.zeroMarkHeight(), 100);
+}
+
+void TestPPMMeter::solidBarPixels_data()
+{
+    QTest::addColumn<double>("level");
+    QTest::addColumn<int>("bar");
+
+    QTest::newRow("+5 dB fills the meter") << 5.0 << 415;
+    QTest::newRow("0 dB") << 0.0 << 345;
+    QTest::newRow("-10 dB") << -10.0 << 231;
+    QTest::newRow("-20 dB") << -20.0 << 147;
+    QTest::newRow("-40 dB") << -40.0 << 35;
+}
+
+void TestPPMMeter::solidBarPixels()
+{
+    QFETCH(double, level);
+    QFETCH(int, bar);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setGradientForground(false);
+    meter.dBPosition = level;
+    meter.CalculateMeter();
+    const QImage image = render(meter);
+    const int top = 415 - bar;
+
+    // Green up to the 0 dB point (345 pixels above the bottom), red above it.
+    QCOMPARE(QColor(image.pixel(6, 414)), QColor(0, 255, 0));
+    const QColor topColour = bar > 345 ? QColor(255, 0, 0) : QColor(0, 255, 0);
+    QCOMPARE(QColor(image.pixel(6, top)), topColour);
+    QCOMPARE(QColor(image.pixel(0, top)), topColour);
+    QCOMPARE(QColor(image.pixel(11, top)), topColour);
+    if (top > 0) {
+        const QColor above(image.pixel(6, top - 1));
+        QVERIFY2(above != QColor(0, 255, 0) && above != QColor(255, 0, 0),
+                 qPrintable(above.name()));
+    }
+    if (bar > 345)
+        QCOMPARE(QColor(image.pixel(6, 415 - 345)), QColor(0, 255, 0));
+}
+
+void TestPPMMeter::gradientBarPixels_data()
+{
+    QTest::addColumn<double>("level");
+    QTest::addColumn<int>("bar");
+
+    QTest::newRow("-20 dB, below the middle") << -20.0 << 147;
+    QTest::newRow("-6 dB, above the middle") << -6.0 << 273;
+    QTest::newRow("+5 dB, full") << 5.0 << 415;
+}
+
+void TestPPMMeter::gradientBarPixels()
+{
+    QFETCH(double, level);
+    QFETCH(int, bar);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setGradientForground(true);
+    // A plain blue background tells bar from background at a glance.
+    meter.setGradientBackground(false);
+    meter.setMinBackgroundColor(QColor(0, 0, 255));
+    meter.setMaxBackgroundColor(QColor(0, 0, 255));
+    meter.dBPosition = level;
+    meter.CalculateMeter();
+    const QImage image = render(meter);
+    const int half = 208;
+
+    // Solid green from the bottom; a bar that ends below the middle is solid throughout.
+    QCOMPARE(QColor(image.pixel(6, 414)), QColor(0, 255, 0));
+    if (bar <= half) {
+        QCOMPARE(QColor(image.pixel(6, 415 - bar)), QColor(0, 255, 0));
+        QCOMPARE(QColor(image.pixel(6, 414 - bar)), QColor(0, 0, 255));
+        return;
+    }
+    QCOMPARE(QColor(image.pixel(6, half)), QColor(0, 255, 0));
+    // Above it the gradient runs from green at the middle to red at the top edge, so the
+    // bar's top pixel is mostly red, more so the higher it is.
+    const int gradientTop = half - (bar - half);
+    const QColor top(image.pixel(6, gradientTop));
+    QVERIFY2(top.blue() == 0 && top.red() > 0, qPrintable(top.name()));
+    const double expectedRed = 255.0 * (half - gradientTop - 0.5) / half;
+    QVERIFY2(std::abs(top.red() - expectedRed) < 4.0, qPrintable(top.name()));
+    if (gradientTop > 0)
+        QCOMPARE(QColor(image.pixel(6, gradientTop - 1)), QColor(0, 0, 255));
+}
+
+void TestPPMMeter::solidBackgroundMarksZero()
+{
+    VexoPPMMeter meter;
+    meter.resize(8, 291);
+    meter.setGradientBackground(false);
+    meter.CalculateMeter();
+    const int zero = VexoPPMMeter::barHeightFor(0.0, 291, -50.0, 5.0, true);
+    QCOMPARE(meter.zeroMarkHeight(), zero);
+    const QImage image = render(meter);
+    QCOMPARE(QColor(image.pixel(4, 291 - zero)), QColor(0, 64, 0));
+    QCOMPARE(QColor(image.pixel(4, 290 - zero)), QColor(64, 0, 0));
+    QCOMPARE(QColor(image.pixel(4, 0)), QColor(64, 0, 0));
+}
+
+void TestPPMMeter::backgroundImageFromEnvironment()
+{
+    QTemporaryDir skins;
+    QVERIFY(skins.isValid());
+    QImage skin(12, 100, QImage::Format_ARGB32);
+    skin.fill(QColor(200, 100, 50));
+    QVERIFY(skin.save(skins.filePath(QStringLiteral("meter.png"))));
+    qputenv("ORVANE_TEST_SKIN", skins.path().toUtf8());
+
+    VexoPPMMeter meter;
+    meter.resize(12, 100);
+    QVERIFY(meter.backgroundImage().isNull());
+    meter.setSkinEnvironmentVariable(QStringLiteral("ORVANE_TEST_SKIN"));
+    QVERIFY(meter.backgroundImage().isNull());
+    meter.setPPMMeterBackgroundFileName(QStringLiteral("meter.png"));
+    QCOMPARE(meter.backgroundImage().size(), QSize(12, 100));
+
+    // Opaque background colours cover it; transparent ones let it show.
+    QCOMPARE(QColor(render(meter).pixel(6, 99)), QColor(0, 64, 0));
+    meter.setMinBackgroundColor(Qt::transparent);
+    meter.setMaxBackgroundColor(Qt::transparent);
+    QCOMPARE(QColor(render(meter).pixel(6, 99)), QColor(200, 100, 50));
+
+    // The folder is looked up afresh on each load: a variable that now names an empty folder
+    // leaves no picture.
+    QTemporaryDir empty;
+    qputenv("ORVANE_TEST_SKIN", empty.path().toUtf8());
+    meter.setPPMMeterBackgroundFileName(QStringLiteral("other.png"));
+    meter.setPPMMeterBackgroundFileName(QStringLiteral("meter.png"));
+    QVERIFY(meter.backgroundImage().isNull());
+    qunsetenv("ORVANE_TEST_SKIN");
+}
+
+void TestPPMMeter::metaObjectNamesAndAliases()
+{
+    const QMetaObject &meta = VexoPPMMeter::staticMetaObject;
+    const QStringList expected = {
+        "dBPosition",         "MindBPosition",      "MaxdBPosition",
+        "ReleasePerSecond",   "DINCurve",           "GradientBackground",
+        "GradientForground",  "MaxColor",           "MinColor",
+        "MaxBackgroundColor", "MinBackgroundColor", "SkinEnvironmentVariable",
+        "PPMMeterBackgroundFileName",
+    };
+    QStringList names;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        QVERIFY(property.isReadable() && property.isWritable() && property.isStored());
+        QVERIFY(!property.hasNotifySignal());
+        names << QString::fromLatin1(property.name());
+    }
+    QCOMPARE(names, expected);
+
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 1);
+    const QMetaMethod slot = meta.method(meta.methodOffset());
+    QCOMPARE(slot.methodSignature(), QByteArray("setdBPosition(double_db)"));
+    QCOMPARE(slot.parameterNames(), QList<QByteArray>() << "NewdBPosition");
+
+    registerVexoTypes();
+    QCOMPARE(QMetaType::type("double_db"), int(QMetaType::Double));
+    QCOMPARE(QMetaType::type("double_position"), int(QMetaType::Double));
+    QCOMPARE(QMetaType::type("double_phase"), int(QMetaType::Double));
+    QCOMPARE(QMetaType::type("int_number"), int(QMetaType::Int));
+    QCOMPARE(QMetaType::type("char_none"), int(QMetaType::Char));
+
+    // With the aliases known, the slot can be invoked by its signature.
+    VexoPPMMeter meter;
+    QVERIFY(QMetaObject::invokeMethod(&meter, "setdBPosition", Q_ARG(double_db, -12.5)));
+    QCOMPARE(meter.getdBPosition(), -12.5);
+}
+
+ORVANE_TEST_MAIN(TestPPMMeter)
+#include "tst_ppmmeter.moc"
