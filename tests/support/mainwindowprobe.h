@@ -37,4 +37,10 @@ struct MainWindowTestAccess
     static void writeSettings(MainWindow &w) { w.writeSettings(); }
     static int currentScreenNumber(MainWindow &w) { return w.currentScreenNumber(); }
     static void openSettings(MainWindow &w) { w.openSettings(); }
+    // The three meter captions, 1 to 3, and the settings button.
+    static myLabel *caption(MainWindow &w, int n)
+    {
+        return n == 1 ? w.labelMeter1 : n == 2 ? w.labelMeter2 : w.labelMeter3;
+    }
+    static myLabel *settingsLabel(MainWindow &w) { return w.settingsLabel; }
 };

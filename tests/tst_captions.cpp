@@ -1,0 +1,184 @@
+#include "mainwindow.h"
+#include "mainwindowprobe.h"
+#include "modalanswer.h"
+#include "mylabel.h"
+#include "testsupport.h"
+
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+const QStringList AllKeys = {
+    "is_server",   "use_udp",     "serialport",  "server_host",    "server_port", "client_host",
+    "client_port", "labelMeter1", "labelMeter2", "labelMeter3", "current_screen", "geometry",
+};
+
+// What the caption dialog showed when it opened.
+struct Seen
+{
+    QString title;
+    QString prompt;
+    QString initialText;
+    QLineEdit::EchoMode echo = QLineEdit::Password;
+};
+
+} // namespace
+
+class TestCaptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void editByClick_data();
+    void editByClick();
+    void storedEmptyCaptionCannotBeRefilledWithEmpty();
+
+private:
+    QString file() const { return OrvaneTest::isolatedSettings().settingsFile(); }
+};
+
+void TestCaptions::initTestCase()
+{
+    // The identity the window registers, so the store can be emptied before the first window.
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+}
+
+void TestCaptions::init()
+{
+    OrvaneTest::isolatedSettings().clear();
+}
+
+void TestCaptions::editByClick_data()
+{
+    QTest::addColumn<int>("caption");
+    QTest::addColumn<int>("mouseButton");
+    QTest::addColumn<bool>("clearField");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("pressOk");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("stored");
+
+    const QString wide = QStringLiteral("Programme output to transmitter one and the web stream");
+
+    QTest::newRow("caption 1 renamed") << 1 << int(Qt::LeftButton) << true << "Studio A" << true
+                                       << "Studio A" << true;
+    QTest::newRow("caption 2 renamed by right click")
+        << 2 << int(Qt::RightButton) << true << "Aux" << true << "Aux" << true;
+    QTest::newRow("caption 3 renamed by middle click")
+        << 3 << int(Qt::MiddleButton) << true << "Control" << true << "Control" << true;
+    QTest::newRow("caption 1 text appended") << 1 << int(Qt::LeftButton) << false << " 2" << true
+                                             << "Prog 2" << true;
+    QTest::newRow("caption 2 OK with empty field keeps it")
+        << 2 << int(Qt::LeftButton) << true << "" << true << "Sub" << false;
+    QTest::newRow("caption 3 cancel after typing keeps it")
+        << 3 << int(Qt::LeftButton) << true << "Gone" << false << "CRM" << false;
+    QTest::newRow("caption 1 only spaces are kept")
+        << 1 << int(Qt::LeftButton) << true << "   " << true << "   " << true;
+    QTest::newRow("caption 2 surrounding spaces are kept")
+        << 2 << int(Qt::LeftButton) << true << "  Sub 2 " << true << "  Sub 2 " << true;
+    QTest::newRow("caption 3 OK unchanged sets the same text")
+        << 3 << int(Qt::LeftButton) << false << "" << true << "CRM" << true;
+    QTest::newRow("caption 1 wider than its label stays whole")
+        << 1 << int(Qt::LeftButton) << true << wide << true << wide << true;
+}
+
+void TestCaptions::editByClick()
+{
+    QFETCH(int, caption);
+    QFETCH(int, mouseButton);
+    QFETCH(bool, clearField);
+    QFETCH(QString, typed);
+    QFETCH(bool, pressOk);
+    QFETCH(QString, expected);
+    QFETCH(bool, stored);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QStringList before;
+    for (int n = 1; n <= 3; ++n)
+        before << MainWindowTestAccess::caption(window, n)->text();
+    QCOMPARE(before, QStringList({ "Prog", "Sub", "CRM" }));
+
+    Seen seen;
+    ModalAnswer<QInputDialog> answer([&](QInputDialog *dialog) {
+        seen.title = dialog->windowTitle();
+        seen.prompt = dialog->labelText();
+        seen.initialText = dialog->textValue();
+        seen.echo = dialog->textEchoMode();
+        auto *edit = dialog->findChild<QLineEdit *>();
+        if (edit) {
+            if (clearField) {
+                QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClick(edit, Qt::Key_Backspace);
+            } else {
+                QTest::keyClick(edit, Qt::Key_End);
+            }
+            QTest::keyClicks(edit, typed);
+        }
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        const auto which = pressOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
+        if (buttons && buttons->button(which))
+            QTest::mouseClick(buttons->button(which), Qt::LeftButton);
+        else
+            dialog->reject();
+    });
+
+    myLabel *label = MainWindowTestAccess::caption(window, caption);
+    QTest::mouseClick(label, Qt::MouseButton(mouseButton));
+
+    QVERIFY(answer.answered());
+    QCOMPARE(seen.title, QStringLiteral("Lumbro"));
+    QCOMPARE(seen.prompt, QStringLiteral("Meter %1 label:").arg(caption));
+    QCOMPARE(seen.initialText, before.at(caption - 1));
+    QCOMPARE(seen.echo, QLineEdit::Normal);
+
+    for (int n = 1; n <= 3; ++n) {
+        const QString want = n == caption ? expected : before.at(n - 1);
+        QCOMPARE(MainWindowTestAccess::caption(window, n)->text(), want);
+    }
+
+    // A change reaches the store at once, while the program is still running.
+    QSettings file(this->file(), QSettings::IniFormat);
+    const QString key = QStringLiteral("labelMeter%1").arg(caption);
+    if (stored) {
+        for (const QString &k : AllKeys)
+            QVERIFY2(file.contains(k), qPrintable(k));
+        QCOMPARE(file.value(key).toString(), expected);
+    } else {
+        QVERIFY2(file.allKeys().isEmpty(), qPrintable(file.allKeys().join(',')));
+    }
+}
+
+void TestCaptions::storedEmptyCaptionCannotBeRefilledWithEmpty()
+{
+    {
+        QSettings file(this->file(), QSettings::IniFormat);
+        file.setValue(QStringLiteral("labelMeter2"), QString());
+    }
+    MainWindow window;
+    myLabel *label = MainWindowTestAccess::caption(window, 2);
+    QCOMPARE(label->text(), QString());
+
+    QString initial = QStringLiteral("not asked");
+    ModalAnswer<QInputDialog> answer([&](QInputDialog *dialog) {
+        initial = dialog->textValue();
+        dialog->accept();
+    });
+    QTest::mouseClick(label, Qt::LeftButton);
+    QVERIFY(answer.answered());
+    QCOMPARE(initial, QString());
+    QCOMPARE(label->text(), QString());
+}
+
+ORVANE_TEST_MAIN(TestCaptions)
+#include "tst_captions.moc"
