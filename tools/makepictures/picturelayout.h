@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QRect>
+
+#include <array>
+
+// Where the printed elements of the design picture lie. The picture generator draws from these
+// numbers and the picture test reads the generated files back with them, so both agree on
+// where a tick, the clock disc or a band has to be.
+namespace PictureLayout {
+
+constexpr int PanelWidth = 986;
+constexpr int PanelHeight = 580;
+constexpr int MarginTextureWidth = 1024;
+constexpr int MarginTextureHeight = 580;
+constexpr int SettingsSymbolSize = 256;
+constexpr std::array<int, 6> IconSizes = {16, 32, 48, 64, 128, 256};
+
+// The meters' own scale: -50 dB at the bottom edge, +5 dB at the top, on the power-law curve.
+constexpr double ScaleMinDb = -50.0;
+constexpr double ScaleMaxDb = 5.0;
+constexpr bool ScaleDinCurve = true;
+
+// Printed marks, top to bottom. Below 0 the numbers are attenuations and print without sign.
+constexpr std::array<double, 11> ScaleMarks = {5, 0, -3, -6, -10, -15, -20, -25, -30, -40, -50};
+
+// A tick is two pixel rows thick, centred on the edge where a bar at that level ends: the
+// bar's top row and the row above it.
+constexpr int TickThickness = 2;
+
+// One meter and the column of ticks printed for it, on the side that faces its partner.
+struct MeterScale
+{
+    const char *name;
+    int x, y, width, height;   // the meter widget's design rectangle
+    int tickLeft, tickRight;   // inclusive columns of the meter's ticks
+    int redLeft, redRight;     // inclusive columns of the red zone between 5 and 0
+
+    constexpr QRect meterRect() const { return QRect(x, y, width, height); }
+};
+
+// A stereo pair: the numbers stand between its two tick columns.
+struct ScalePair
+{
+    MeterScale left;
+    MeterScale right;
+    int numberPixelSize;
+
+    constexpr int numberCentreX2() const { return left.tickRight + 1 + right.tickLeft; }
+};
+
+// Ticks keep this many columns off the meter, so that the recessed slot around the meter
+// stays clear of them.
+constexpr int TickGap = 6;
+constexpr int RedZoneWidth = 4;
+
+constexpr MeterScale leftMeter(const char *name, int x, int y, int w, int h, int tickLength)
+{
+    return MeterScale{name,
+                      x,
+                      y,
+                      w,
+                      h,
+                      x + w + TickGap,
+                      x + w + TickGap + tickLength - 1,
+                      x + w + TickGap,
+                      x + w + TickGap + RedZoneWidth - 1};
+}
+
+constexpr MeterScale rightMeter(const char *name, int x, int y, int w, int h, int tickLength)
+{
+    return MeterScale{name,
+                      x,
+                      y,
+                      w,
+                      h,
+                      x - TickGap - tickLength,
+                      x - TickGap - 1,
+                      x - TickGap - RedZoneWidth,
+                      x - TickGap - 1};
+}
+
+constexpr int TallTick = 14;
+constexpr int ShortTick = 9;
+
+constexpr std::array<ScalePair, 3> ScalePairs = {{
+    {leftMeter("ProgLeft", 54, 73, 12, 415, TallTick),
+     rightMeter("ProgRight", 143, 73, 12, 415, TallTick), 13},
+    {leftMeter("SubLeft", 210, 73, 12, 415, TallTick),
+     rightMeter("SubRight", 299, 73, 12, 415, TallTick), 13},
+    {leftMeter("CrmLeft", 844, 199, 8, 291, ShortTick),
+     rightMeter("CrmRight", 907, 199, 8, 291, ShortTick), 11},
+}};
+
+// The analog clock's square; the black disc fills it exactly.
+constexpr QRect ClockRect(348, 85, 410, 410);
+// Width of the metal bezel ring around the disc.
+constexpr int BezelWidth = 6;
+
+// Inclusive rows of the grey header band and of the dark footer band.
+constexpr int HeaderTop = 27;
+constexpr int HeaderBottom = 53;
+constexpr int FooterTop = 506;
+constexpr int FooterBottom = 532;
+
+// The header keeps this square free for the settings button.
+constexpr QRect SettingsButtonRect(900, 28, 25, 25);
+// Where the footer line of text stands, in black on the panel itself.
+constexpr QRect FooterTextRect(360, 550, 381, 21);
+// The emblem above the control-room scale.
+constexpr QRect EmblemRect(836, 66, 88, 118);
+
+} // namespace PictureLayout
