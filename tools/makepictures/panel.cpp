@@ -50,8 +50,12 @@ void vLine(QPainter &painter, int x, int top, int bottom, const QColor &colour)
 void drawCentredText(QPainter &painter, const QFont &f, const QString &text, double centreX,
                      double centreY, const QColor &colour, const QColor &shadow = QColor())
 {
-    const QRectF ink = QFontMetricsF(f).tightBoundingRect(text);
-    const QPointF origin(std::round(centreX - ink.center().x()),
+    const QFontMetricsF metrics(f);
+    // The tight box leaves letter spacing out; the advance has it after every letter, the last
+    // one included, where it inks nothing.
+    const double width = metrics.horizontalAdvance(text) - f.letterSpacing();
+    const QRectF ink = metrics.tightBoundingRect(text);
+    const QPointF origin(std::round(centreX - width / 2.0),
                          std::round(centreY - ink.center().y()));
     painter.setFont(f);
     if (shadow.isValid()) {
@@ -245,10 +249,10 @@ void drawEmblem(QPainter &painter)
     painter.drawImage(left, top, Emblems::productEmblem(EmblemSize));
 
     drawCentredText(painter, font(15, QFont::Bold, 2.0), QStringLiteral("ORVANE"),
-                    centreX + 1.0, top + EmblemSize + 19, QColor(40, 43, 48),
+                    centreX, top + EmblemSize + 19, QColor(40, 43, 48),
                     QColor(255, 255, 255, 140));
     drawCentredText(painter, font(8, QFont::Bold, 1.6), QStringLiteral("PEAK METER"),
-                    centreX + 0.8, top + EmblemSize + 36, QColor(86, 91, 98));
+                    centreX, top + EmblemSize + 36, QColor(86, 91, 98));
 }
 
 } // namespace
