@@ -1,0 +1,299 @@
+#include "framestream.h"
+#include "levelframe.h"
+#include "testsupport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRandomGenerator>
+
+namespace {
+
+// Fixed so that a failure can be replayed; printed by every test that uses it.
+constexpr quint32 Seed = 0x0e1a2b3cu;
+
+QByteArray frameOf(const QByteArray &levels)
+{
+    Q_ASSERT(levels.size() == 12);
+    return QByteArray("\xAA\xAA", 2) + levels + QByteArray("\x55\x55", 2);
+}
+
+// Twelve random level bytes. With `avoidMarkers` no byte is AA or 55, so that no window can
+// look like a frame unless it is one.
+QByteArray randomLevels(QRandomGenerator &random, bool avoidMarkers)
+{
+    QByteArray levels(12, '\0');
+    for (char &byte : levels) {
+        do {
+            byte = char(random.bounded(256));
+        } while (avoidMarkers && (uchar(byte) == 0xAA || uchar(byte) == 0x55));
+    }
+    return levels;
+}
+
+// Levels that imitate the markers: start and end bytes inside and at the edges.
+QByteArray markerLikeLevels(QRandomGenerator &random)
+{
+    static const char *const patterns[] = {
+        "\xAA\xAA\xAA\xAA\xAA\xAA\xAA\xAA\xAA\xAA\xAA\xAA",
+        "\x55\x55\x55\x55\x55\x55\x55\x55\x55\x55\x55\x55",
+        "\x55\x55\xAA\xAA\x55\x55\xAA\xAA\x55\x55\xAA\xAA",
+        "\xAA\xAA\x01\x02\x03\x04\x05\x06\x07\x08\x55\x55",
+    };
+    return QByteArray(patterns[random.bounded(4)], 12);
+}
+
+// Feeds `stream` in pieces of random sizes (empty reads included) and returns the frames the
+// deframer produced. Fails the test when the buffer ever holds more than 15 bytes between
+// reads.
+QList<QByteArray> feedInPieces(FrameStream &deframer, const QByteArray &stream,
+                               QRandomGenerator &random, int largestPiece, bool *bounded)
+{
+    QList<QByteArray> found;
+    *bounded = true;
+    int pos = 0;
+    while (pos < stream.size()) {
+        const int piece = qMin(int(random.bounded(largestPiece + 1)), stream.size() - pos);
+        deframer.feed(stream.mid(pos, piece), [&found](unsigned char *frame) {
+            found.append(QByteArray(reinterpret_cast<const char *>(frame), LevelFrame::Size));
+        });
+        pos += piece;
+        if (deframer.pending() > LevelFrame::Size - 1)
+            *bounded = false;
+    }
+    return found;
+}
+
+QList<QByteArray> feedWhole(FrameStream &deframer, const QByteArray &stream)
+{
+    QList<QByteArray> found;
+    deframer.feed(stream, [&found](unsigned char *frame) {
+        found.append(QByteArray(reinterpret_cast<const char *>(frame), LevelFrame::Size));
+    });
+    return found;
+}
+
+} // namespace
+
+class TestFrameStream : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomSplittingsKeepEveryFrame_data();
+    void randomSplittingsKeepEveryFrame();
+    void lostByteRecoversAtNextFrame();
+    void markerLikeBytes_data();
+    void markerLikeBytes();
+    void bufferStaysBounded_data();
+    void bufferStaysBounded();
+    void clearForgetsPartialFrame();
+    void crBeforeLfRemoved_data();
+    void crBeforeLfRemoved();
+};
+
+void TestFrameStream::randomSplittingsKeepEveryFrame_data()
+{
+    QTest::addColumn<bool>("withGarbage");
+    QTest::addColumn<int>("largestPiece");
+    QTest::newRow("clean stream, reads up to 40 bytes") << false << 40;
+    QTest::newRow("clean stream, reads up to 3 bytes") << false << 3;
+    QTest::newRow("garbage between frames, reads up to 40 bytes") << true << 40;
+    QTest::newRow("garbage between frames, reads up to 5000 bytes") << true << 5000;
+}
+
+// Thousands of streams of 50 frames each, cut at random places. Garbage never contains the
+// start byte, so every frame must come out, in order, and every garbage byte must be counted.
+void TestFrameStream::randomSplittingsKeepEveryFrame()
+{
+    QFETCH(bool, withGarbage);
+    QFETCH(int, largestPiece);
+    qInfo("random seed 0x%08x", Seed);
+    QRandomGenerator random(Seed);
+
+    for (int trial = 0; trial < 2000; ++trial) {
+        QList<QByteArray> frames;
+        QByteArray stream;
+        qint64 garbageBytes = 0;
+        for (int i = 0; i < 50; ++i) {
+            if (withGarbage) {
+                const int garbage = random.bounded(6);
+                for (int g = 0; g < garbage; ++g) {
+                    char byte;
+                    do {
+                        byte = char(random.bounded(256));
+                    } while (uchar(byte) == LevelFrame::StartByte);
+                    stream.append(byte);
+                }
+                garbageBytes += garbage;
+            }
+            const QByteArray frame = frameOf(random.bounded(4) == 0 ? markerLikeLevels(random)
+                                                                    : randomLevels(random, false));
+            frames.append(frame);
+            stream.append(frame);
+        }
+
+        FrameStream deframer;
+        bool bounded = false;
+        const QList<QByteArray> found
+            = feedInPieces(deframer, stream, random, largestPiece, &bounded);
+        QVERIFY2(bounded, qPrintable(QStringLiteral("trial %1").arg(trial)));
+        QCOMPARE(found.size(), frames.size());
+        QCOMPARE(found, frames);
+        QCOMPARE(deframer.framesFound(), quint64(frames.size()));
+        QCOMPARE(deframer.bytesDropped(), quint64(garbageBytes));
+        QCOMPARE(deframer.pending(), 0);
+    }
+}
+
+// One byte goes missing somewhere in a frame: that frame is lost, the next whole frame and
+// all after it come through. Levels avoid marker bytes so that no false frame can form.
+void TestFrameStream::lostByteRecoversAtNextFrame()
+{
+    qInfo("random seed 0x%08x", Seed);
+    QRandomGenerator random(Seed);
+
+    for (int trial = 0; trial < 2000; ++trial) {
+        QList<QByteArray> frames;
+        for (int i = 0; i < 10; ++i)
+            frames.append(frameOf(randomLevels(random, true)));
+        const int damaged = random.bounded(10);
+        const int lostAt = random.bounded(LevelFrame::Size);
+
+        QByteArray stream;
+        QList<QByteArray> expected;
+        for (int i = 0; i < frames.size(); ++i) {
+            QByteArray frame = frames.at(i);
+            if (i == damaged)
+                frame.remove(lostAt, 1);
+            else
+                expected.append(frame);
+            stream.append(frame);
+        }
+
+        FrameStream deframer;
+        bool bounded = false;
+        const QList<QByteArray> found = feedInPieces(deframer, stream, random, 20, &bounded);
+        QVERIFY(bounded);
+        QVERIFY2(found == expected,
+                 qPrintable(QStringLiteral("trial %1: byte %2 of frame %3 lost")
+                                .arg(trial)
+                                .arg(lostAt)
+                                .arg(damaged)));
+        // A damaged last frame may still wait for bytes that will never come.
+        QCOMPARE(deframer.bytesDropped() + quint64(deframer.pending()),
+                 quint64(LevelFrame::Size - 1));
+    }
+}
+
+void TestFrameStream::markerLikeBytes_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QList<QByteArray>>("expected");
+
+    const QByteArray allStart = frameOf(QByteArray(12, char(0xAA)));
+    const QByteArray allEnd = frameOf(QByteArray(12, char(0x55)));
+    const QByteArray plain
+        = frameOf(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c"));
+
+    QTest::newRow("levels all start bytes") << allStart << QList<QByteArray> { allStart };
+    QTest::newRow("levels all end bytes") << allEnd << QList<QByteArray> { allEnd };
+    QTest::newRow("stray start byte before a frame of start bytes")
+        << QByteArray("\xAA", 1) + allStart << QList<QByteArray> { allStart };
+    QTest::newRow("stray start pair before a frame")
+        << QByteArray("\xAA\xAA", 2) + plain << QList<QByteArray> { plain };
+    QTest::newRow("stray end pair between frames")
+        << plain + QByteArray("\x55\x55", 2) + allEnd << QList<QByteArray> { plain, allEnd };
+    QTest::newRow("three frames with marker-like levels back to back")
+        << allStart + allEnd + allStart << QList<QByteArray> { allStart, allEnd, allStart };
+    // A byte lost in front of a start pair inside the levels: the window from that pair
+    // ends in the next frame's levels, which hold an end pair there. By the rule it is a
+    // frame and it swallows the next frame's start; the frame after that comes through.
+    const QByteArray startPairInLevels
+        = frameOf(QByteArray("\x00\x00\x00\xAA\xAA\x00\x00\x00\x00\x00\x00\x00", 12));
+    const QByteArray endPairInLevels
+        = frameOf(QByteArray("\x00\x55\x55\x00\x00\x00\x00\x00\x00\x00\x00\x00", 12));
+    QByteArray damaged = startPairInLevels;
+    damaged.remove(2, 1);
+    QTest::newRow("lost byte, false frame from marker-like levels, next frame recovers")
+        << damaged + endPairInLevels + plain
+        << QList<QByteArray> { damaged.mid(4) + endPairInLevels.left(5), plain };
+}
+
+// Every byte of the stream is read alone and then all at once: both must give the frames
+// that the rule (start pair, twelve bytes, end pair; else move on by one byte) gives.
+void TestFrameStream::markerLikeBytes()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QList<QByteArray>, expected);
+
+    FrameStream whole;
+    QCOMPARE(feedWhole(whole, stream), expected);
+
+    FrameStream bytewise;
+    QList<QByteArray> found;
+    for (char byte : stream)
+        found += feedWhole(bytewise, QByteArray(1, byte));
+    QCOMPARE(found, expected);
+}
+
+void TestFrameStream::bufferStaysBounded_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("pendingAfter");
+    QTest::newRow("a megabyte without start bytes") << QByteArray(1 << 20, '\x17') << 0;
+    QTest::newRow("ten thousand start bytes") << QByteArray(10000, char(0xAA)) << 15;
+    QTest::newRow("start byte, then no second one") << QByteArray("\x01\xAA\x02", 3) << 0;
+    QTest::newRow("lone start byte at the end") << QByteArray("\x01\x02\xAA", 3) << 1;
+    QTest::newRow("fifteen bytes of a frame") << frameOf(QByteArray(12, '\0')).left(15) << 15;
+}
+
+void TestFrameStream::bufferStaysBounded()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(int, pendingAfter);
+
+    FrameStream deframer;
+    QVERIFY(feedWhole(deframer, stream).isEmpty());
+    QCOMPARE(deframer.pending(), pendingAfter);
+    QCOMPARE(deframer.bytesDropped(), quint64(stream.size() - pendingAfter));
+}
+
+void TestFrameStream::clearForgetsPartialFrame()
+{
+    const QByteArray frame = frameOf(QByteArray(12, '\x10'));
+    FrameStream deframer;
+    QVERIFY(feedWhole(deframer, frame.left(9)).isEmpty());
+    QCOMPARE(deframer.pending(), 9);
+    deframer.clear();
+    QCOMPARE(deframer.pending(), 0);
+    // The tail of the old frame alone is no frame; the next whole one is.
+    QCOMPARE(feedWhole(deframer, frame.mid(9) + frame), QList<QByteArray> { frame });
+}
+
+void TestFrameStream::crBeforeLfRemoved_data()
+{
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("cleaned");
+    QTest::newRow("CR LF") << QByteArray("\r\n") << QByteArray("\n");
+    QTest::newRow("CR LF CR LF") << QByteArray("\r\n\r\n") << QByteArray("\n\n");
+    QTest::newRow("CR CR LF") << QByteArray("\r\r\n") << QByteArray("\r\n");
+    QTest::newRow("LF at the start stays") << QByteArray("\nab") << QByteArray("\nab");
+    QTest::newRow("CR at the end stays") << QByteArray("ab\r") << QByteArray("ab\r");
+    QTest::newRow("LF CR unchanged") << QByteArray("\n\r") << QByteArray("\n\r");
+    QTest::newRow("CR LF inside a frame")
+        << frameOf(QByteArray("\x00\x0d\x0a\x00\x00\x00\x00\x00\x00\x00\x00\x00", 12))
+        << QByteArray("\xAA\xAA\x00\x0a\x00\x00\x00\x00\x00\x00\x00\x00\x00\x55\x55", 15);
+    QTest::newRow("empty read") << QByteArray() << QByteArray();
+}
+
+void TestFrameStream::crBeforeLfRemoved()
+{
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, cleaned);
+    FrameStream::removeCrBeforeLf(read);
+    QCOMPARE(read, cleaned);
+}
+
+ORVANE_TEST_GUILESS_MAIN(TestFrameStream)
+
+#include "tst_framestream.moc"
