@@ -1,0 +1,256 @@
+#include "levelframe.h"
+#include "mainwindow.h"
+#include "mainwindowprobe.h"
+#include "testsupport.h"
+#include "vexoppmmeter.h"
+
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// Counts the paints the meter really receives.
+class CountingMeter : public VexoPPMMeter
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        ++paints;
+        VexoPPMMeter::paintEvent(event);
+    }
+};
+
+// The largest fall of one tick as the release works it out: 0.133 dB in single precision.
+const double FullStep = double(0.133f);
+
+int barHeightOf(const VexoPPMMeter &meter)
+{
+    return VexoPPMMeter::barHeightFor(meter.dBPosition, meter.height(), meter.getMindBPosition(),
+                                      meter.getMaxdBPosition(), meter.getDINCurve());
+}
+
+QByteArray frameWithRaw(const QVector<unsigned short> &raw)
+{
+    return LevelFrame::encode(raw.constData());
+}
+
+} // namespace
+
+class TestMeterLevels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void rawLevelsToDb_data();
+    void rawLevelsToDb();
+    void releaseReachesTarget_data();
+    void releaseReachesTarget();
+    void restingAtFloorDoesNothing_data();
+    void restingAtFloorDoesNothing();
+    void targetAboveScaleHoldsTopWithoutRepaints();
+    void lastFrameOfTickMovesSixMetersInOrder();
+
+private:
+    // One tick for the standalone meter, then the repaints it asked for are delivered.
+    void tick(CountingMeter &meter, double target);
+
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<CountingMeter> meter;
+};
+
+void TestMeterLevels::initTestCase()
+{
+    window = std::make_unique<MainWindow>();
+    // The test drives every tick itself.
+    MainWindowTestAccess::releaseTimer(*window)->stop();
+    QVERIFY(!MainWindowTestAccess::commSettings(*window).is_server);
+}
+
+void TestMeterLevels::init()
+{
+    // A meter of its own window, of a meter's design size: nothing else repaints it.
+    meter = std::make_unique<CountingMeter>();
+    meter->resize(12, 415);
+    meter->show();
+    QVERIFY(QTest::qWaitForWindowExposed(meter.get()));
+    QTRY_VERIFY(meter->paints > 0);
+}
+
+void TestMeterLevels::tick(CountingMeter &m, double target)
+{
+    MainWindowTestAccess::calculatePPMRelease(*window, &m, &target);
+    QCoreApplication::processEvents();
+}
+
+void TestMeterLevels::rawLevelsToDb_data()
+{
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<double>("db");
+    QTest::newRow("raw 0 is the floor") << 0 << -50.0;
+    QTest::newRow("raw 50000 is 0 dB") << 50000 << 0.0;
+    QTest::newRow("raw 55000 is +5 dB") << 55000 << 5.0;
+    QTest::newRow("raw 65535 is +15.535 dB") << 65535 << 15.535;
+    QTest::newRow("raw 1 is a thousandth above the floor") << 1 << -49.999;
+}
+
+// Each channel gets its own level, so a swapped byte or channel shows.
+void TestMeterLevels::rawLevelsToDb()
+{
+    QFETCH(int, raw);
+    QFETCH(double, db);
+    const QVector<unsigned short> raws
+        = { 0, 10000, 20000, 30000, 40000, static_cast<unsigned short>(raw) };
+    QByteArray frame = frameWithRaw(raws);
+    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(frame.data()));
+
+    const double *levels = MainWindowTestAccess::meterLevels(*window);
+    QCOMPARE(levels[0], -50.0);
+    QCOMPARE(levels[1], -40.0);
+    QCOMPARE(levels[2], -30.0);
+    QCOMPARE(levels[3], -20.0);
+    QCOMPARE(levels[4], -10.0);
+    QCOMPARE(levels[5], db);
+}
+
+void TestMeterLevels::releaseReachesTarget_data()
+{
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("rise from the floor to 0 dB") << -50.0 << 0.0 << 1;
+    QTest::newRow("fall from +5 dB to the floor") << 5.0 << -50.0 << 414;
+    QTest::newRow("fall from 0 dB to -20 dB") << 0.0 << -20.0 << 151;
+    // Distances that single precision holds exactly, so that the step lands on the target.
+    QTest::newRow("fall smaller than one step") << -10.0 << -10.125 << 1;
+    QTest::newRow("small rise") << -20.0 << -19.5 << 1;
+}
+
+// Ticks until the position stops moving: the target must be reached exactly after the given
+// number of ticks, every fall step but the last must be the full step, and the meter must be
+// repainted exactly when its bar height in pixels changes.
+void TestMeterLevels::releaseReachesTarget()
+{
+    QFETCH(double, start);
+    QFETCH(double, target);
+    QFETCH(int, ticks);
+
+    meter->dBPosition = start;
+    meter->CalculateMeter();
+    QCoreApplication::processEvents();
+    meter->paints = 0;
+
+    int moved = 0;
+    int heightChanges = 0;
+    int height = barHeightOf(*meter);
+    QVector<double> steps;
+    for (int i = 0; i < 2000; ++i) {
+        const double before = meter->dBPosition;
+        tick(*meter, target);
+        if (meter->dBPosition == before)
+            break;
+        ++moved;
+        steps.append(meter->dBPosition - before);
+        const int now = barHeightOf(*meter);
+        if (now != height)
+            ++heightChanges;
+        height = now;
+    }
+
+    QCOMPARE(moved, ticks);
+    QCOMPARE(meter->dBPosition, target);
+    if (target < start) {
+        for (int i = 0; i + 1 < steps.size(); ++i)
+            QVERIFY2(qAbs(steps.at(i) + FullStep) < 1e-9, qPrintable(QString::number(i)));
+        QVERIFY(steps.last() < 0.0 && steps.last() >= -FullStep - 1e-9);
+    }
+    QVERIFY(heightChanges > 0);
+    QCOMPARE(meter->paints, heightChanges);
+}
+
+void TestMeterLevels::restingAtFloorDoesNothing_data()
+{
+    QTest::addColumn<double>("target");
+    QTest::newRow("target at the floor") << -50.0;
+    QTest::newRow("target below the floor") << -70.0;
+}
+
+// A position below the scale would be pulled up to -50 dB by CalculateMeter: that it stays
+// shows that the tick neither called it nor touched the meter.
+void TestMeterLevels::restingAtFloorDoesNothing()
+{
+    QFETCH(double, target);
+    meter->dBPosition = -60.0;
+    QCoreApplication::processEvents();
+    meter->paints = 0;
+
+    for (int i = 0; i < 100; ++i)
+        tick(*meter, target);
+    QCOMPARE(meter->dBPosition, -60.0);
+    QCOMPARE(meter->paints, 0);
+
+    // Control: a repaint that is asked for does arrive here.
+    meter->update();
+    QTRY_COMPARE(meter->paints, 1);
+}
+
+void TestMeterLevels::targetAboveScaleHoldsTopWithoutRepaints()
+{
+    QVector<unsigned short> raw(LevelFrame::Channels, 65535);
+    QByteArray frame = frameWithRaw(raw);
+    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(frame.data()));
+    double *levels = MainWindowTestAccess::meterLevels(*window);
+    QCOMPARE(levels[0], 15.535);
+
+    meter->dBPosition = -50.0;
+    meter->CalculateMeter();
+    QCoreApplication::processEvents();
+    meter->paints = 0;
+
+    MainWindowTestAccess::calculatePPMRelease(*window, meter.get(), &levels[0]);
+    QCoreApplication::processEvents();
+    QCOMPARE(meter->dBPosition, meter->getMaxdBPosition());
+    QCOMPARE(meter->paints, 1);
+
+    for (int i = 0; i < 100; ++i) {
+        MainWindowTestAccess::calculatePPMRelease(*window, meter.get(), &levels[0]);
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(meter->dBPosition, 5.0);
+    QCOMPARE(meter->paints, 1);
+}
+
+// Two frames before one tick: the meters rise to the second frame's levels only, each meter
+// to its own channel.
+void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
+{
+    QByteArray first = frameWithRaw({ 54000, 54000, 54000, 54000, 54000, 54000 });
+    QByteArray second = frameWithRaw({ 10000, 20000, 30000, 40000, 45000, 52500 });
+    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(first.data()));
+    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(second.data()));
+
+    const char *const names[]
+        = { "ProgLeft", "ProgRight", "SubLeft", "SubRight", "CrmLeft", "CrmRight" };
+    QVector<VexoPPMMeter *> meters;
+    for (const char *name : names) {
+        auto *m = window->findChild<VexoPPMMeter *>(QLatin1String(name));
+        QVERIFY2(m, name);
+        m->dBPosition = -50.0;
+        meters.append(m);
+    }
+
+    MainWindowTestAccess::meterRelease(*window);
+    const double expected[] = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
+    for (int i = 0; i < meters.size(); ++i)
+        QCOMPARE(meters.at(i)->dBPosition, expected[i]);
+}
+
+ORVANE_TEST_MAIN(TestMeterLevels)
+
+#include "tst_meterlevels.moc"
