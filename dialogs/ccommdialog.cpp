@@ -19,6 +19,31 @@ bool isNumericIPv4(const QString &text)
     return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
+// QIntValidator lets a number above its top through while it has no more digits than the top
+// ("70000" is only "intermediate"), and it takes the locale's group separators ("1.000"), which
+// the port conversion reads as 0. A port field takes plain digits up to 65535 and nothing else.
+class PortValidator : public QIntValidator
+{
+public:
+    explicit PortValidator(QObject *parent)
+        : QIntValidator(0, 65535, parent)
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        for (const QChar c : qAsConst(input)) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        }
+        bool ok = false;
+        const uint value = input.toUInt(&ok, 10);
+        return ok && value <= uint(top()) ? Acceptable : Invalid;
+    }
+};
+
 } // namespace
 
 CCommDialog::CCommDialog(QWidget *parent, comm_st *record)
@@ -28,8 +53,8 @@ CCommDialog::CCommDialog(QWidget *parent, comm_st *record)
 {
     ui->setupUi(this);
 
-    ui->lineEdit_server_port->setValidator(new QIntValidator(0, 65535, this));
-    ui->lineEdit_client_port->setValidator(new QIntValidator(0, 65535, this));
+    ui->lineEdit_server_port->setValidator(new PortValidator(this));
+    ui->lineEdit_client_port->setValidator(new PortValidator(this));
 
     settings = record;
 

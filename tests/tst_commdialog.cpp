@@ -1,0 +1,704 @@
+#include "ccommdialog.h"
+#include "mainwindow.h"
+#include "mainwindowprobe.h"
+#include "modalanswer.h"
+#include "mylabel.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHostAddress>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+comm_st record(bool useUdp, bool isServer, const QString &serverPort = QString(),
+               const QString &clientHost = QString(), const QString &clientPort = QString())
+{
+    comm_st r;
+    r.use_udp = useUdp;
+    r.is_server = isServer;
+    r.serialport = QStringLiteral("ttyNOTHERE");
+    r.server_host = QStringLiteral("127.0.0.1");
+    r.server_port = serverPort;
+    r.client_host = clientHost;
+    r.client_port = clientPort;
+    return r;
+}
+
+QString describe(const comm_st &r)
+{
+    return QStringLiteral("udp=%1 server=%2 serial=%3 shost=%4 sport=%5 chost=%6 cport=%7")
+        .arg(r.use_udp)
+        .arg(r.is_server)
+        .arg(r.serialport, r.server_host, r.server_port, r.client_host, r.client_port);
+}
+
+template<typename T>
+T *widget(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QString::fromLatin1(name));
+}
+
+// Each group is reported as 1 (all enabled), 0 (all disabled) or "mixed".
+QString groupStates(QWidget *dialog)
+{
+    const QList<QStringList> groups = {
+        { "comboBox_serial" },
+        { "radioButton_server", "radioButton_client" },
+        { "label_serverhost", "comboBox_nic", "label_serverport", "lineEdit_server_port" },
+        { "label_clienthost", "lineEdit_client_host", "label_clientport",
+          "lineEdit_client_port" },
+    };
+    QStringList states;
+    for (const QStringList &group : groups) {
+        int enabled = 0;
+        for (const QString &name : group) {
+            auto *w = dialog->findChild<QWidget *>(name);
+            if (w && w->isEnabled())
+                ++enabled;
+        }
+        states << (enabled == group.size() ? QStringLiteral("1")
+                       : enabled == 0      ? QStringLiteral("0")
+                                           : QStringLiteral("mixed"));
+    }
+    return states.join(' ');
+}
+
+// Clicks a check box or radio button on its indicator, where a user would.
+void clickButton(QWidget *dialog, const QString &name)
+{
+    auto *button = dialog->findChild<QAbstractButton *>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void retype(QLineEdit *edit, const QString &text)
+{
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+QString entryText(const QSerialPortInfo &port)
+{
+    return QStringLiteral("%1 (%2)").arg(port.description(), port.portName());
+}
+
+quint16 freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    return probe.localPort();
+}
+
+struct Warning
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    QWidget *parent = nullptr;
+};
+
+} // namespace
+
+class TestCommDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void form_data();
+    void form();
+    void dialogProperties();
+    void enableRules_data();
+    void enableRules();
+    void portFieldsRefuseKeystrokes_data();
+    void portFieldsRefuseKeystrokes();
+    void okChecks_data();
+    void okChecks();
+    void okStoresAllFields_data();
+    void okStoresAllFields();
+    void serialEntryThatMatchesNoPortKeepsStoredName();
+    void storedInterfaceAndPortAreSelected();
+    void interfaceListIsIPv4LoopbackLast();
+    void cancelLeavesRecordUntouched();
+    void nullRecord();
+    void openSettingsAcceptStoresAndRebuilds();
+    void openSettingsCancelStillRebuilds();
+};
+
+void TestCommDialog::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+}
+
+void TestCommDialog::init()
+{
+    OrvaneTest::isolatedSettings().clear();
+}
+
+void TestCommDialog::form_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+
+    const auto row = [](const char *name, const char *cls, const char *parent, QRect rect,
+                        const char *text) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
+                            << QString::fromLatin1(parent) << rect << QString::fromLatin1(text);
+    };
+    row("groupBox", "QGroupBox", "CCommDialog", QRect(20, 10, 271, 51), "Serial Port");
+    row("comboBox_serial", "QComboBox", "groupBox", QRect(10, 20, 231, 22), "");
+    row("groupBox_2", "QGroupBox", "CCommDialog", QRect(20, 70, 271, 261), "UDP Server/Client");
+    row("checkBox_useudp", "QCheckBox", "groupBox_2", QRect(10, 30, 181, 17), "Enable");
+    row("label_clienthost", "QLabel", "groupBox_2", QRect(60, 190, 31, 16), "Host:");
+    row("label_clientport", "QLabel", "groupBox_2", QRect(60, 220, 31, 16), "Port:");
+    row("label_serverhost", "QLabel", "groupBox_2", QRect(60, 90, 31, 16), "NIC:");
+    row("comboBox_nic", "QComboBox", "groupBox_2", QRect(100, 90, 141, 22), "");
+    row("label_serverport", "QLabel", "groupBox_2", QRect(60, 120, 31, 16), "Port:");
+    row("lineEdit_client_host", "QLineEdit", "groupBox_2", QRect(100, 190, 141, 20), "");
+    row("radioButton_client", "QRadioButton", "groupBox_2", QRect(40, 160, 91, 17),
+        " UDP Client");
+    row("lineEdit_client_port", "QLineEdit", "groupBox_2", QRect(100, 220, 61, 20), "");
+    row("lineEdit_server_port", "QLineEdit", "groupBox_2", QRect(100, 120, 61, 20), "");
+    row("radioButton_server", "QRadioButton", "groupBox_2", QRect(40, 60, 111, 17),
+        "UDP Server");
+    row("pushButton_ok", "QPushButton", "CCommDialog", QRect(140, 340, 70, 23), "OK");
+    row("pushButton_cancel", "QPushButton", "CCommDialog", QRect(220, 340, 70, 23), "Cancel");
+}
+
+void TestCommDialog::form()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, parentName);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+
+    CCommDialog dialog(nullptr, nullptr);
+    auto *w = dialog.findChild<QWidget *>(name);
+    QVERIFY(w);
+    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
+    QCOMPARE(w->parentWidget()->objectName(), parentName);
+    QCOMPARE(w->geometry(), geometry);
+
+    QString shown;
+    if (auto *box = qobject_cast<QGroupBox *>(w))
+        shown = box->title();
+    else if (auto *button = qobject_cast<QAbstractButton *>(w))
+        shown = button->text();
+    else if (auto *label = qobject_cast<QLabel *>(w))
+        shown = label->text();
+    else if (auto *edit = qobject_cast<QLineEdit *>(w))
+        shown = edit->text();
+    QCOMPARE(shown, text);
+
+    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        const auto *range = qobject_cast<const QIntValidator *>(edit->validator());
+        if (name == QLatin1String("lineEdit_client_host")) {
+            QVERIFY(!edit->validator());
+        } else {
+            QVERIFY(range);
+            QCOMPARE(range->bottom(), 0);
+            QCOMPARE(range->top(), 65535);
+            QVERIFY(edit->validator() != widget<QLineEdit>(&dialog, name == "lineEdit_server_port"
+                                                                   ? "lineEdit_client_port"
+                                                                   : "lineEdit_server_port")
+                                             ->validator());
+        }
+    }
+}
+
+void TestCommDialog::dialogProperties()
+{
+    CCommDialog dialog(nullptr, nullptr);
+    QCOMPARE(dialog.objectName(), QStringLiteral("CCommDialog"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Communication Interface"));
+    QCOMPARE(dialog.minimumSize(), QSize(312, 370));
+    QCOMPARE(dialog.maximumSize(), QSize(312, 370));
+    QCOMPARE(dialog.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
+    QCOMPARE(dialog.sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+
+    // The sixteen widgets, created in this order.
+    const QStringList order = {
+        "groupBox",           "comboBox_serial",      "groupBox_2",
+        "checkBox_useudp",    "label_clienthost",     "label_clientport",
+        "label_serverhost",   "comboBox_nic",         "label_serverport",
+        "lineEdit_client_host", "radioButton_client", "lineEdit_client_port",
+        "lineEdit_server_port", "radioButton_server", "pushButton_ok",
+        "pushButton_cancel",
+    };
+    QStringList created;
+    for (QWidget *w : dialog.findChildren<QWidget *>()) {
+        if (order.contains(w->objectName()))
+            created << w->objectName();
+    }
+    QCOMPARE(created, order);
+}
+
+void TestCommDialog::enableRules_data()
+{
+    QTest::addColumn<bool>("nullRecord");
+    QTest::addColumn<bool>("useUdp");
+    QTest::addColumn<bool>("isServer");
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QString>("expected"); // serial, role, server, client
+    QTest::addColumn<bool>("serverChecked");
+
+    QTest::newRow("null record") << true << false << false << QStringList() << "1 0 0 0" << true;
+    QTest::newRow("serial only, server role stored")
+        << false << false << true << QStringList() << "1 0 0 0" << true;
+    QTest::newRow("serial only, client role stored")
+        << false << false << false << QStringList() << "1 0 0 0" << false;
+    QTest::newRow("udp server") << false << true << true << QStringList() << "1 1 1 0" << true;
+    QTest::newRow("udp client") << false << true << false << QStringList() << "0 1 0 1" << false;
+    QTest::newRow("udp switched on, server role")
+        << false << false << true << QStringList({ "checkBox_useudp" }) << "1 1 1 0" << true;
+    QTest::newRow("udp switched on, stored client role comes back")
+        << false << false << false << QStringList({ "checkBox_useudp" }) << "0 1 0 1" << false;
+    QTest::newRow("server switched to client")
+        << false << true << true << QStringList({ "radioButton_client" }) << "0 1 0 1" << false;
+    QTest::newRow("client switched to server")
+        << false << true << false << QStringList({ "radioButton_server" }) << "1 1 1 0" << true;
+    QTest::newRow("udp switched off from client")
+        << false << true << false << QStringList({ "checkBox_useudp" }) << "1 0 0 0" << false;
+    QTest::newRow("udp off and on again keeps client")
+        << false << true << false << QStringList({ "checkBox_useudp", "checkBox_useudp" })
+        << "0 1 0 1" << false;
+    QTest::newRow("null record, udp on then client")
+        << true << false << false << QStringList({ "checkBox_useudp", "radioButton_client" })
+        << "0 1 0 1" << false;
+}
+
+void TestCommDialog::enableRules()
+{
+    QFETCH(bool, nullRecord);
+    QFETCH(bool, useUdp);
+    QFETCH(bool, isServer);
+    QFETCH(QStringList, clicks);
+    QFETCH(QString, expected);
+    QFETCH(bool, serverChecked);
+
+    comm_st r = record(useUdp, isServer);
+    CCommDialog dialog(nullptr, nullRecord ? nullptr : &r);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (const QString &name : clicks)
+        clickButton(&dialog, name);
+
+    QCOMPARE(groupStates(&dialog), expected);
+    QCOMPARE(widget<QRadioButton>(&dialog, "radioButton_server")->isChecked(), serverChecked);
+    QCOMPARE(widget<QRadioButton>(&dialog, "radioButton_client")->isChecked(), !serverChecked);
+}
+
+void TestCommDialog::portFieldsRefuseKeystrokes_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("highest port") << "65535" << "65535";
+    QTest::newRow("zero") << "0" << "0";
+    QTest::newRow("digit past the highest port") << "655359" << "65535";
+    QTest::newRow("five digits above the top") << "70000" << "7000";
+    QTest::newRow("65536") << "65536" << "6553";
+    QTest::newRow("99999") << "99999" << "9999";
+    QTest::newRow("minus sign") << "-1" << "1";
+    QTest::newRow("plus sign") << "+80" << "80";
+    QTest::newRow("group separators") << "1,000.5" << "10005";
+    QTest::newRow("letters and blanks") << "8o 80x" << "880";
+}
+
+void TestCommDialog::portFieldsRefuseKeystrokes()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, expected);
+
+    CCommDialog dialog(nullptr, nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    clickButton(&dialog, "checkBox_useudp");
+    for (const char *name : { "lineEdit_server_port", "lineEdit_client_port" }) {
+        if (QLatin1String(name) == QLatin1String("lineEdit_client_port"))
+            clickButton(&dialog, "radioButton_client");
+        auto *edit = widget<QLineEdit>(&dialog, name);
+        QVERIFY(edit->isEnabled());
+        edit->setFocus();
+        QTest::keyClicks(edit, keys);
+        QCOMPARE(edit->text(), expected);
+    }
+}
+
+void TestCommDialog::okChecks_data()
+{
+    QTest::addColumn<bool>("useUdp");
+    QTest::addColumn<bool>("isServer");
+    QTest::addColumn<QString>("serverPort");
+    QTest::addColumn<QString>("clientHost");
+    QTest::addColumn<QString>("clientPort");
+    QTest::addColumn<QString>("title"); // empty: accepted without a warning
+
+    const QString server = QStringLiteral("UDP Server error");
+    const QString client = QStringLiteral("UDP Client error");
+
+    QTest::newRow("server, empty port") << true << true << "" << "" << "" << server;
+    QTest::newRow("server, port given") << true << true << "5000" << "" << "" << "";
+    QTest::newRow("server, port 0") << true << true << "0" << "" << "" << "";
+    QTest::newRow("client, empty host") << true << false << "" << "" << "5000" << client;
+    QTest::newRow("client, empty port") << true << false << "" << "127.0.0.1" << "" << client;
+    QTest::newRow("client, both empty") << true << false << "5000" << "" << "" << client;
+    QTest::newRow("client, host name") << true << false << "" << "studio-pc" << "5000" << client;
+    QTest::newRow("client, blanks as host") << true << false << "" << "   " << "5000" << client;
+    QTest::newRow("client, octet out of range")
+        << true << false << "" << "192.168.1.300" << "5000" << client;
+    QTest::newRow("client, IPv6 host") << true << false << "" << "::1" << "5000" << client;
+    QTest::newRow("client, numeric IPv4 host")
+        << true << false << "" << "192.168.1.20" << "5000" << "";
+    QTest::newRow("client, loopback host") << true << false << "" << "127.0.0.1" << "1" << "";
+    QTest::newRow("udp off, everything empty") << false << true << "" << "" << "" << "";
+    QTest::newRow("udp off, client role with a host name")
+        << false << false << "" << "studio-pc" << "" << "";
+}
+
+void TestCommDialog::okChecks()
+{
+    QFETCH(bool, useUdp);
+    QFETCH(bool, isServer);
+    QFETCH(QString, serverPort);
+    QFETCH(QString, clientHost);
+    QFETCH(QString, clientPort);
+    QFETCH(QString, title);
+
+    // The fields are typed, the mode clicked, as an operator would.
+    comm_st r = record(false, true);
+    const comm_st original = r;
+    CCommDialog dialog(nullptr, &r);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (useUdp)
+        clickButton(&dialog, "checkBox_useudp");
+    if (!isServer) {
+        if (!useUdp)
+            clickButton(&dialog, "checkBox_useudp");
+        clickButton(&dialog, "radioButton_client");
+        if (!useUdp)
+            clickButton(&dialog, "checkBox_useudp");
+    }
+    widget<QLineEdit>(&dialog, "lineEdit_server_port")->setText(serverPort);
+    widget<QLineEdit>(&dialog, "lineEdit_client_host")->setText(clientHost);
+    widget<QLineEdit>(&dialog, "lineEdit_client_port")->setText(clientPort);
+
+    Warning seen;
+    ModalAnswer<QMessageBox> answer([&](QMessageBox *box) {
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.buttons = box->buttons().size();
+        seen.parent = box->parentWidget();
+        box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+    });
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+
+    if (title.isEmpty()) {
+        QVERIFY2(!answer.answered(), qPrintable(seen.title + ": " + seen.text));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(r.use_udp, useUdp);
+        QCOMPARE(r.is_server, isServer);
+        QCOMPARE(r.client_host, clientHost);
+        return;
+    }
+    QVERIFY(answer.answered());
+    QCOMPARE(seen.title, title);
+    QCOMPARE(seen.text, isServer ? QStringLiteral("Please, specify valid port!")
+                                 : QStringLiteral("Please, specify valid host and/or port!"));
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.buttons, 1);
+    QCOMPARE(seen.parent, &dialog);
+    // The dialog stays open with its contents, and nothing reaches the record.
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), 0);
+    QCOMPARE(widget<QLineEdit>(&dialog, "lineEdit_client_host")->text(), clientHost);
+    QCOMPARE(describe(r), describe(original));
+}
+
+void TestCommDialog::okStoresAllFields_data()
+{
+    QTest::addColumn<bool>("useUdp");
+    QTest::addColumn<bool>("client");
+
+    QTest::newRow("udp client") << true << true;
+    QTest::newRow("udp server") << true << false;
+    QTest::newRow("serial only, client role remembered") << false << true;
+    QTest::newRow("serial only, server role") << false << false;
+}
+
+void TestCommDialog::okStoresAllFields()
+{
+    QFETCH(bool, useUdp);
+    QFETCH(bool, client);
+
+    comm_st r = record(false, true, QStringLiteral("1"), QStringLiteral("10.0.0.1"),
+                       QStringLiteral("2"));
+    r.server_host = QStringLiteral("nothing here");
+    CCommDialog dialog(nullptr, &r);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    auto *serial = widget<QComboBox>(&dialog, "comboBox_serial");
+    auto *nic = widget<QComboBox>(&dialog, "comboBox_nic");
+    // The operator picks the last interface and the last serial port, where there are any.
+    QVERIFY(nic->count() > 0);
+    const QString chosenNic = nic->itemText(nic->count() - 1);
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QCOMPARE(serial->count(), ports.size());
+    const QString chosenPort = ports.isEmpty() ? r.serialport : ports.last().portName();
+
+    clickButton(&dialog, "checkBox_useudp");
+    nic->setFocus();
+    QTest::keyClick(nic, Qt::Key_End);
+    QCOMPARE(nic->currentText(), chosenNic);
+    if (!ports.isEmpty()) {
+        serial->setFocus();
+        QTest::keyClick(serial, Qt::Key_End);
+        QCOMPARE(serial->currentText(), entryText(ports.last()));
+    }
+    retype(widget<QLineEdit>(&dialog, "lineEdit_server_port"), QStringLiteral("6001"));
+    clickButton(&dialog, "radioButton_client");
+    retype(widget<QLineEdit>(&dialog, "lineEdit_client_host"), QStringLiteral("127.0.0.9"));
+    retype(widget<QLineEdit>(&dialog, "lineEdit_client_port"), QStringLiteral("6002"));
+    if (!client)
+        clickButton(&dialog, "radioButton_server");
+    if (!useUdp)
+        clickButton(&dialog, "checkBox_useudp");
+
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    // Every field is written, also those of the mode not in use.
+    QCOMPARE(r.server_host, chosenNic);
+    QCOMPARE(r.server_port, QStringLiteral("6001"));
+    QCOMPARE(r.client_host, QStringLiteral("127.0.0.9"));
+    QCOMPARE(r.client_port, QStringLiteral("6002"));
+    QCOMPARE(r.serialport, chosenPort);
+    QCOMPARE(r.is_server, !client);
+    QCOMPARE(r.use_udp, useUdp);
+}
+
+void TestCommDialog::serialEntryThatMatchesNoPortKeepsStoredName()
+{
+    comm_st r = record(false, true);
+    CCommDialog dialog(nullptr, &r);
+    auto *serial = widget<QComboBox>(&dialog, "comboBox_serial");
+    // The entries are gone as on a machine without serial ports; then one that names no port.
+    serial->clear();
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+    QCOMPARE(r.serialport, QStringLiteral("ttyNOTHERE"));
+
+    CCommDialog again(nullptr, &r);
+    auto *serial2 = widget<QComboBox>(&again, "comboBox_serial");
+    serial2->addItem(QStringLiteral("Unplugged adapter (ttyUSB9)"));
+    serial2->setCurrentIndex(serial2->count() - 1);
+    QTest::mouseClick(widget<QPushButton>(&again, "pushButton_ok"), Qt::LeftButton);
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QCOMPARE(r.serialport, QStringLiteral("ttyNOTHERE"));
+}
+
+void TestCommDialog::storedInterfaceAndPortAreSelected()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+
+    comm_st r = record(true, true, QStringLiteral("5000"));
+    r.server_host = QStringLiteral("127.0.0.1");
+    if (!ports.isEmpty())
+        r.serialport = ports.last().portName();
+    CCommDialog dialog(nullptr, &r);
+    auto *nic = widget<QComboBox>(&dialog, "comboBox_nic");
+    auto *serial = widget<QComboBox>(&dialog, "comboBox_serial");
+    QCOMPARE(nic->currentText(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(serial->currentIndex(), ports.size() - 1);
+    QCOMPARE(widget<QLineEdit>(&dialog, "lineEdit_server_port")->text(), QStringLiteral("5000"));
+    QVERIFY(widget<QCheckBox>(&dialog, "checkBox_useudp")->isChecked());
+
+    // Stored values that are not listed any more leave the first entries current.
+    comm_st gone = record(true, true, QStringLiteral("5000"));
+    gone.server_host = QStringLiteral("127.0.0.1 ");
+    CCommDialog other(nullptr, &gone);
+    QCOMPARE(widget<QComboBox>(&other, "comboBox_nic")->currentIndex(), 0);
+    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(), ports.isEmpty() ? -1 : 0);
+}
+
+void TestCommDialog::interfaceListIsIPv4LoopbackLast()
+{
+    CCommDialog dialog(nullptr, nullptr);
+    auto *nic = widget<QComboBox>(&dialog, "comboBox_nic");
+    QStringList entries;
+    for (int i = 0; i < nic->count(); ++i)
+        entries << nic->itemText(i);
+
+    QVERIFY2(entries.contains(QStringLiteral("127.0.0.1")), qPrintable(entries.join(',')));
+    bool loopbackSeen = false;
+    for (const QString &entry : qAsConst(entries)) {
+        QVERIFY2(entry.size() <= 15, qPrintable(entry));
+        const QHostAddress address(entry);
+        QCOMPARE(address.protocol(), QAbstractSocket::IPv4Protocol);
+        QVERIFY2(!loopbackSeen || address.isLoopback(), qPrintable(entries.join(',')));
+        loopbackSeen = loopbackSeen || address.isLoopback();
+    }
+}
+
+void TestCommDialog::cancelLeavesRecordUntouched()
+{
+    comm_st r = record(true, false, QStringLiteral("7000"), QStringLiteral("127.0.0.5"),
+                       QStringLiteral("7001"));
+    const comm_st original = r;
+    CCommDialog dialog(nullptr, &r);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    retype(widget<QLineEdit>(&dialog, "lineEdit_client_host"), QStringLiteral("127.0.0.6"));
+    retype(widget<QLineEdit>(&dialog, "lineEdit_client_port"), QStringLiteral("9"));
+    clickButton(&dialog, "radioButton_server");
+    clickButton(&dialog, "checkBox_useudp");
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_cancel"), Qt::LeftButton);
+
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(describe(r), describe(original));
+}
+
+void TestCommDialog::nullRecord()
+{
+    CCommDialog dialog(nullptr, nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(!widget<QCheckBox>(&dialog, "checkBox_useudp")->isChecked());
+    QVERIFY(widget<QRadioButton>(&dialog, "radioButton_server")->isChecked());
+    for (const char *name : { "lineEdit_server_port", "lineEdit_client_host",
+                              "lineEdit_client_port" })
+        QCOMPARE(widget<QLineEdit>(&dialog, name)->text(), QString());
+
+    // Still a working dialog: the checks run, and OK saves nothing and closes it.
+    clickButton(&dialog, "checkBox_useudp");
+    QString title;
+    {
+        ModalAnswer<QMessageBox> answer([&](QMessageBox *box) {
+            title = box->windowTitle();
+            box->reject();
+        });
+        QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+        QVERIFY(answer.answered());
+    }
+    QCOMPARE(title, QStringLiteral("UDP Server error"));
+    retype(widget<QLineEdit>(&dialog, "lineEdit_server_port"), QStringLiteral("5000"));
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void TestCommDialog::openSettingsAcceptStoresAndRebuilds()
+{
+    const quint16 port = freeUdpPort();
+    QVERIFY(port != 0);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    comm_st &settings = MainWindowTestAccess::commSettings(window);
+    QVERIFY(!settings.is_server); // nothing stored: no forwarding from this window
+    QCOMPARE(window.windowTitle(), QStringLiteral("Unknown - ()"));
+
+    QString title;
+    bool modal = false;
+    QWidget *parent = nullptr;
+    ModalAnswer<CCommDialog> answer([&](CCommDialog *dialog) {
+        title = dialog->windowTitle();
+        modal = dialog->isModal();
+        parent = dialog->parentWidget();
+        clickButton(dialog, "checkBox_useudp");
+        clickButton(dialog, "radioButton_client");
+        retype(widget<QLineEdit>(dialog, "lineEdit_client_host"), QStringLiteral("127.0.0.1"));
+        retype(widget<QLineEdit>(dialog, "lineEdit_client_port"), QString::number(port));
+        QTest::mouseClick(widget<QPushButton>(dialog, "pushButton_ok"), Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    // A stray warning would block the answer above; this one closes it.
+    ModalAnswer<QMessageBox> noWarning([](QMessageBox *box) { box->reject(); });
+    QTest::mouseClick(MainWindowTestAccess::settingsLabel(window), Qt::LeftButton);
+
+    QVERIFY(answer.answered());
+    QVERIFY(!noWarning.answered());
+    QCOMPARE(title, QStringLiteral("Communication Interface"));
+    QVERIFY(modal);
+    QCOMPARE(parent, &window);
+    QVERIFY(settings.use_udp);
+    QVERIFY(!settings.is_server);
+    QCOMPARE(settings.client_host, QStringLiteral("127.0.0.1"));
+
+    // The communication was rebuilt from the record: a client listening on the chosen port.
+    QUdpSocket *socket = MainWindowTestAccess::udpSocket(window);
+    QCOMPARE(socket->state(), QAbstractSocket::BoundState);
+    QCOMPARE(socket->localPort(), port);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Unknown - (%1)").arg(port));
+
+    // And the choice is in the store already, before any exit.
+    QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QCOMPARE(file.allKeys().size(), 12);
+    QCOMPARE(file.value(QStringLiteral("use_udp")).toBool(), true);
+    QCOMPARE(file.value(QStringLiteral("is_server")).toBool(), false);
+    QCOMPARE(file.value(QStringLiteral("client_host")).toString(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(file.value(QStringLiteral("client_port")).toString(), QString::number(port));
+}
+
+void TestCommDialog::openSettingsCancelStillRebuilds()
+{
+    const quint16 port = freeUdpPort();
+    QVERIFY(port != 0);
+
+    MainWindow window;
+    comm_st &settings = MainWindowTestAccess::commSettings(window);
+    QVERIFY(!settings.is_server);
+    QCOMPARE(MainWindowTestAccess::udpSocket(window)->state(), QAbstractSocket::UnconnectedState);
+    // The record changes behind the window's back; only a rebuild can act on it.
+    settings.use_udp = true;
+    settings.client_host = QStringLiteral("127.0.0.1");
+    settings.client_port = QString::number(port);
+    const comm_st before = settings;
+
+    ModalAnswer<CCommDialog> answer([&](CCommDialog *dialog) {
+        clickButton(dialog, "checkBox_useudp");
+        QTest::mouseClick(widget<QPushButton>(dialog, "pushButton_cancel"), Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    QTest::mouseClick(MainWindowTestAccess::settingsLabel(window), Qt::LeftButton);
+
+    QVERIFY(answer.answered());
+    QCOMPARE(describe(settings), describe(before));
+    QUdpSocket *socket = MainWindowTestAccess::udpSocket(window);
+    QCOMPARE(socket->state(), QAbstractSocket::BoundState);
+    QCOMPARE(socket->localPort(), port);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Unknown - (%1)").arg(port));
+    // Nothing was stored: the store stays as it was until exit.
+    QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QVERIFY2(file.allKeys().isEmpty(), qPrintable(file.allKeys().join(',')));
+}
+
+ORVANE_TEST_MAIN(TestCommDialog)
+#include "tst_commdialog.moc"
