@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,10 +14,13 @@ int signalPipe[2] = { -1, -1 };
 
 void onSignal(int)
 {
-    // Only async-signal-safe work here: wake the event loop through the pipe.
+    // Only async-signal-safe work here: wake the event loop through the pipe. The handler may
+    // interrupt code that is about to look at errno.
+    const int savedErrno = errno;
     const char byte = 1;
     const ssize_t written = ::write(signalPipe[1], &byte, 1);
     (void)written;
+    errno = savedErrno;
 }
 
 } // namespace
@@ -25,14 +29,16 @@ void quitOnShutdownSignals(QCoreApplication *app)
 {
     if (signalPipe[0] >= 0)
         return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    // Non-blocking: a burst of signals that fills the pair while the event loop is busy (or gone,
+    // during shutdown) must drop bytes, not hang the handler; one byte is enough to quit.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
 
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [app]() {
-        char byte;
-        const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        (void)got;
+        char bytes[64];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
         app->quit();
     });
 
