@@ -87,6 +87,42 @@ void drawEdgeBevel(QPainter &painter)
     }
 }
 
+// A countersunk hex screw holding the panel in its frame.
+void drawScrew(QPainter &painter, const QPointF &centre)
+{
+    constexpr double Radius = 5.5;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 150));
+    painter.drawEllipse(centre + QPointF(0.0, 0.8), Radius + 0.8, Radius + 0.8);
+    painter.setBrush(QColor(0, 0, 0, 70));
+    painter.drawEllipse(centre, Radius + 0.8, Radius + 0.8);
+    QRadialGradient head(centre - QPointF(1.5, 2.0), Radius * 1.6);
+    head.setColorAt(0.0, QColor(236, 238, 241));
+    head.setColorAt(1.0, QColor(140, 145, 152));
+    painter.setBrush(head);
+    painter.drawEllipse(centre, Radius, Radius);
+    QPolygonF socket;
+    constexpr double Pi = 3.14159265358979323846;
+    for (int i = 0; i < 6; ++i)
+        socket << centre + QPointF(2.4 * std::cos(Pi / 3.0 * i), 2.4 * std::sin(Pi / 3.0 * i));
+    painter.setBrush(QColor(58, 62, 68));
+    painter.drawPolygon(socket);
+    painter.restore();
+}
+
+void drawScrews(QPainter &painter)
+{
+    const double left = 15.5;
+    const double right = PanelWidth - 15.5;
+    const double top = 14.0;
+    const double bottom = PanelHeight - 23.0;
+    for (const QPointF &centre : {QPointF(left, top), QPointF(right, top), QPointF(left, bottom),
+                                  QPointF(right, bottom)})
+        drawScrew(painter, centre);
+}
+
 // A band let into the panel: a dark edge on top, a lit ledge below it.
 void drawBand(QPainter &painter, int top, int bottom, const QColor &upper, const QColor &lower,
               const QColor &edge)
@@ -270,6 +306,7 @@ QImage draw()
     QImage image = BrushedMetal::texture(PanelWidth, PanelHeight, PanelSeed);
     QPainter painter(&image);
     drawEdgeBevel(painter);
+    drawScrews(painter);
     drawHeaderBand(painter);
     drawFooterBand(painter);
     drawHeaderMarks(painter);
