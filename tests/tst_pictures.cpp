@@ -273,7 +273,8 @@ void TestPictures::numberCentredOnItsTick()
     QVERIFY2(bottom - top + 1 >= 7, qPrintable(QString::number(bottom - top + 1)));
     const double middle = (top + bottom + 1) / 2.0;
     QVERIFY2(std::abs(middle - row) <= 1.0,
-             qPrintable(QStringLiteral("ink rows %1..%2 for row %3").arg(top).arg(bottom).arg(row)));
+             qPrintable(
+                 QStringLiteral("ink rows %1..%2 for row %3").arg(top).arg(bottom).arg(row)));
     // Clear of both tick columns.
     QVERIFY(left >= scale.left.tickRight + 2);
     QVERIFY(right <= scale.right.tickLeft - 2);
@@ -454,7 +455,8 @@ void TestPictures::groundIsBrushedAlongTheRows_data()
     // Bare metal left of the programme meters and right of the control-room meters.
     QTest::newRow("panel, left edge") << false << QRect(6, 60, 40, 440);
     QTest::newRow("panel, right edge") << false << QRect(930, 200, 48, 300);
-    QTest::newRow("margin texture") << true << QRect(0, 0, MarginTextureWidth, MarginTextureHeight);
+    QTest::newRow("margin texture")
+        << true << QRect(0, 0, MarginTextureWidth, MarginTextureHeight);
 }
 
 // Brushed metal changes slowly along a row and faster from row to row, without being a flat
