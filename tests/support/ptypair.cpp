@@ -47,9 +47,8 @@ bool PtyPair::start()
     stop();
     const QString options = QStringLiteral("pty,raw,echo=0,link=");
     socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    socat.start(QStringLiteral("socat"),
-                { QStringLiteral("-d"), QStringLiteral("-d"), options + programEnd(),
-                  options + testEnd() });
+    // Without -d socat reports only errors, which then show in the test's output.
+    socat.start(QStringLiteral("socat"), { options + programEnd(), options + testEnd() });
     if (!socat.waitForStarted(5000)) {
         lastError = QStringLiteral("socat did not start: ") + socat.errorString();
         return false;
