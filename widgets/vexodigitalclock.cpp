@@ -91,6 +91,19 @@ void VexoDigitalClock::checkTime()
     update();
 }
 
+namespace {
+
+// QPainter::setFont fills in what a font leaves unset (a font made from a family and a size
+// leaves the weight unset) from the widget's own font: a bold widget font would turn the lines
+// bold. Marked as set throughout, a display font draws as it stands.
+QFont complete(QFont font)
+{
+    font.resolve(QFont::AllPropertiesResolved);
+    return font;
+}
+
+} // namespace
+
 void VexoDigitalClock::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -103,7 +116,7 @@ void VexoDigitalClock::paintEvent(QPaintEvent *)
 
     if (TimeDisplay) {
         painter.setPen(TimeDisplayFontColor);
-        painter.setFont(TimeDisplayFont);
+        painter.setFont(complete(TimeDisplayFont));
         painter.drawText(QRect(0, 0, w, half), Qt::AlignCenter, TimeText);
         // The date goes one time line down, not to the middle: with a tall time font the two
         // lines still sit close together.
@@ -112,7 +125,7 @@ void VexoDigitalClock::paintEvent(QPaintEvent *)
 
     if (DateDisplay) {
         painter.setPen(DateDisplayFontColor);
-        painter.setFont(DateDisplayFont);
+        painter.setFont(complete(DateDisplayFont));
         painter.drawText(QRect(0, y, w, half), Qt::AlignCenter, DateText);
     }
 }
