@@ -28,6 +28,7 @@ struct MainWindowTestAccess
 
     static void updateMeters(MainWindow &w, unsigned char *frame) { w.updateMeters(frame); }
     static void setupCommunication(MainWindow &w) { w.setupCommunication(); }
+    static void udpReceive(MainWindow &w) { w.udpReceive(); }
     static void meterRelease(MainWindow &w) { w.meterRelease(); }
     static void calculatePPMRelease(MainWindow &w, VexoPPMMeter *meter, double *level)
     {
