@@ -1,0 +1,99 @@
+// Runs inside the namespace that netns_interfaces.sh prepares, with known addresses.
+
+#include "ccommdialog.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QStringList entries(CCommDialog &dialog)
+{
+    auto *nic = dialog.findChild<QComboBox *>(QStringLiteral("comboBox_nic"));
+    QStringList texts;
+    for (int i = 0; nic && i < nic->count(); ++i)
+        texts << nic->itemText(i);
+    return texts;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class TestInterfaceList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void ownIPv4AddressesLoopbackLast();
+    void storedInterfaceIsSelected_data();
+    void storedInterfaceIsSelected();
+};
+
+void TestInterfaceList::initTestCase()
+{
+    QVERIFY2(QNetworkInterface::interfaceFromName(QStringLiteral("orv0")).isValid(),
+             "run through tests/netns_interfaces.sh");
+}
+
+void TestInterfaceList::ownIPv4AddressesLoopbackLast()
+{
+    QElapsedTimer clock;
+    clock.start();
+    CCommDialog dialog(nullptr, nullptr);
+    // No name lookup: building the dialog never waits on a resolver.
+    QVERIFY(clock.elapsed() < 1000);
+
+    const QStringList list = entries(dialog);
+    QCOMPARE(list.size(), 4);
+    // The interfaces that are up, in their own order; IPv6 (short or long) and the down
+    // interface's address are left out; loopback comes last, even though lo is listed first.
+    QCOMPARE(sorted(list.mid(0, 2)), QStringList({ "10.99.0.2", "192.168.1.20" }));
+    QCOMPARE(sorted(list.mid(2)), QStringList({ "127.0.0.1", "127.0.1.1" }));
+}
+
+void TestInterfaceList::storedInterfaceIsSelected_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("listed");
+
+    QTest::newRow("first interface") << "192.168.1.20" << true;
+    QTest::newRow("second interface") << "10.99.0.2" << true;
+    QTest::newRow("second loopback address") << "127.0.1.1" << true;
+    QTest::newRow("address of a down interface") << "10.98.0.1" << false;
+    QTest::newRow("short IPv6 address") << "2001:db8::1" << false;
+    QTest::newRow("gone since it was stored") << "192.168.7.7" << false;
+}
+
+void TestInterfaceList::storedInterfaceIsSelected()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, listed);
+
+    comm_st record;
+    record.use_udp = true;
+    record.is_server = true;
+    record.server_host = stored;
+    record.server_port = QStringLiteral("5000");
+    CCommDialog dialog(nullptr, &record);
+    auto *nic = dialog.findChild<QComboBox *>(QStringLiteral("comboBox_nic"));
+    const QString first = entries(dialog).value(0);
+    QCOMPARE(nic->currentText(), listed ? stored : first);
+
+    // OK stores what the list shows: the stored address, or the first entry in its place.
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("pushButton_ok")),
+                      Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(record.server_host, listed ? stored : first);
+}
+
+ORVANE_TEST_MAIN(TestInterfaceList)
+#include "tst_interfacelist.moc"
