@@ -385,12 +385,13 @@ void VexoAnalogClock::paintEvent(QPaintEvent *)
     }
 
     if (EndTime) {
-        const int now = minute * 60 + second;
-        const int end = EndTimeMinute * 60 + EndTimeSecond;
-        int remaining = 0;
+        // 64 bits: the end-time properties take any int, and an overflow must not decide.
+        const qint64 now = qint64(minute) * 60 + second;
+        const qint64 end = qint64(EndTimeMinute) * 60 + EndTimeSecond;
+        qint64 remaining = 0;
         bool passed = false;
         if (EndTimeHour < 24) {
-            remaining = (end - now) + 3600 * (EndTimeHour - hour);
+            remaining = (end - now) + 3600 * (qint64(EndTimeHour) - hour);
             // An end time just after midnight, seen in the last seconds of the day before.
             if (remaining <= -86385)
                 remaining += 86400;
@@ -409,7 +410,7 @@ void VexoAnalogClock::paintEvent(QPaintEvent *)
             painter.drawLine(0, w / 2 - 100, 0, EndTimeLength - 100);
             if (remaining >= 1 && remaining <= 15)
                 painter.drawArc(w / 2 - 100, w / 2 - 100, 200 - 2 * w, 200 - 2 * w, 1440,
-                                remaining * 1440 / 15);
+                                int(remaining) * 1440 / 15);
             painter.restore();
         }
     }
