@@ -67,8 +67,7 @@ double measuredRadius(const QImage &image, const Face &face, QPointF circleCentr
         const double a = qDegreesToRadians(t);
         for (double r = rMin; r <= rMax; r += 0.1) {
             const QColor c = pixel(
-                image,
-                face.map(circleCentre + QPointF(-r * std::sin(a), -r * std::cos(a)), turn));
+                image, face.map(circleCentre + QPointF(-r * std::sin(a), -r * std::cos(a)), turn));
             const double w = ((c.red() - Backdrop.red()) * ir + (c.green() - Backdrop.green()) * ig
                               + (c.blue() - Backdrop.blue()) * ib)
                 / norm;
@@ -469,8 +468,7 @@ void TestAnalogClock::endTime()
     if (arcDegrees >= 60) {
         // The square's odd size shows as a centre off the face's centre: a sub-pixel shift, so
         // measured rather than probed.
-        const double r = measuredRadius(image, face, arcCentre, markerAngle, 25, 45, 90, 102,
-                                        Red);
+        const double r = measuredRadius(image, face, arcCentre, markerAngle, 25, 45, 90, 102, Red);
         if (qAbs(r - arcRadius) > 0.25)
             wrong << QStringLiteral("arc radius %1 around (-%2, -%2)").arg(r).arg(width / 2);
     }
@@ -494,10 +492,10 @@ void TestAnalogClock::countDownArc_data()
         << -15.0f << 8 << 1 << QList<int> { -5, -45, -85 } << QList<int> { 5, 45, -95, 180 };
     QTest::newRow("0: none") << 0.0f << 8 << 1 << QList<int> {}
                              << QList<int> { 5, 45, 85, -5, -45, 180 };
-    QTest::newRow("+60: full circle") << 60.0f << 8 << 1 << QList<int> { 45, 135, -135, -45 }
-                                      << QList<int> {};
-    QTest::newRow("+7.5: an eighth") << 7.5f << 8 << 1 << QList<int> { 20, 40 }
-                                     << QList<int> { 50, -5 };
+    QTest::newRow("+60: full circle")
+        << 60.0f << 8 << 1 << QList<int> { 45, 135, -135, -45 } << QList<int> {};
+    QTest::newRow("+7.5: an eighth")
+        << 7.5f << 8 << 1 << QList<int> { 20, 40 } << QList<int> { 50, -5 };
     QTest::newRow("longer hour ticks pull the arc inwards")
         << 15.0f << 20 << 1 << QList<int> { 45 } << QList<int> { -45 };
     QTest::newRow("spacing pulls the arc inwards")

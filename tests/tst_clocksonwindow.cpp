@@ -247,8 +247,8 @@ void TestClocksOnWindow::faceOverTheWindow()
     }
     for (const int minute : { 37, 48, 59 }) {
         const QColor c = shot.pixelColor(face.at(93.5, minute * 6));
-        expect(c.green() - qMax(c.red(), c.blue()) > 40, QStringLiteral("minute tick %1").arg(minute),
-               c);
+        expect(c.green() - qMax(c.red(), c.blue()) > 40,
+               QStringLiteral("minute tick %1").arg(minute), c);
     }
     // No end-time marker at 12 o'clock, no count-down arc at radius 87.
     for (const double angle : { 3.0, 93.0, 183.0, 273.0 }) {
@@ -273,8 +273,7 @@ void TestClocksOnWindow::faceOverTheWindow()
     expect(near(hourPixel, hourExpected, 3),
            QStringLiteral("hour hand, expected %1").arg(describe(hourExpected)), hourPixel);
     expect(near(minutePixel, minuteExpected, 3),
-           QStringLiteral("minute hand, expected %1").arg(describe(minuteExpected)),
-           minutePixel);
+           QStringLiteral("minute hand, expected %1").arg(describe(minuteExpected)), minutePixel);
 
     // The digital clock's white time shows through the analog face stacked above it.
     const QPoint band = digital->mapTo(&window, QPoint(0, 0));
@@ -327,8 +326,8 @@ void TestClocksOnWindow::screenshotShowsTheRealTime()
 
     const int shown = secondOfDay(analog->displayedHour(), analog->displayedMinute(),
                                   analog->displayedSecond());
-    const int difference = (secondOfDay(now.hour(), now.minute(), now.second()) - shown + 86400)
-        % 86400;
+    const int difference
+        = (secondOfDay(now.hour(), now.minute(), now.second()) - shown + 86400) % 86400;
     QVERIFY2(difference <= 2, qPrintable(QString::number(difference)));
     const QTime digitalTime = QTime::fromString(digital->timeText(), QStringLiteral("hh:mm:ss"));
     QVERIFY(digitalTime.isValid());

@@ -107,8 +107,11 @@ double middleX(const QRect &r)
 
 QString describe(const QRect &r)
 {
-    return QStringLiteral("x %1..%2, y %3..%4").arg(r.left()).arg(r.right()).arg(r.top()).arg(
-        r.bottom());
+    return QStringLiteral("x %1..%2, y %3..%4")
+        .arg(r.left())
+        .arg(r.right())
+        .arg(r.top())
+        .arg(r.bottom());
 }
 
 QVariant otherValue(const QVariant &value)
@@ -167,12 +170,15 @@ void TestDigitalClock::texts_data()
 
     QTest::newRow("Monday in December") << at(2026, 12, 7, 9, 5, 3) << "09:05:03"
                                         << "Mon 7 Dec 2026";
-    QTest::newRow("last second of New Year's Day")
-        << at(2026, 1, 1, 23, 59, 59) << "23:59:59" << "Thu 1 Jan 2026";
+    QTest::newRow("last second of New Year's Day") << at(2026, 1, 1, 23, 59, 59) << "23:59:59"
+                                                   << "Thu 1 Jan 2026";
     QTest::newRow("two-digit day, milliseconds dropped")
-        << at(2026, 12, 31, 13, 0, 0, 999) << "13:00:00" << "Thu 31 Dec 2026";
-    QTest::newRow("midnight") << at(2027, 1, 1, 0, 0, 0) << "00:00:00" << "Fri 1 Jan 2027";
-    QTest::newRow("leap day") << at(2028, 2, 29, 12, 34, 56) << "12:34:56" << "Tue 29 Feb 2028";
+        << at(2026, 12, 31, 13, 0, 0, 999) << "13:00:00"
+        << "Thu 31 Dec 2026";
+    QTest::newRow("midnight") << at(2027, 1, 1, 0, 0, 0) << "00:00:00"
+                              << "Fri 1 Jan 2027";
+    QTest::newRow("leap day") << at(2028, 2, 29, 12, 34, 56) << "12:34:56"
+                              << "Tue 29 Feb 2028";
 }
 
 void TestDigitalClock::texts()

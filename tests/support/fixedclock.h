@@ -8,7 +8,10 @@
 class FixedClock : public ClockSource
 {
 public:
-    explicit FixedClock(const QDateTime &start = QDateTime()) : moment(start) { }
+    explicit FixedClock(const QDateTime &start = QDateTime())
+        : moment(start)
+    {
+    }
 
     QDateTime now() const override
     {
@@ -30,7 +33,11 @@ private:
 class SteppingClock : public ClockSource
 {
 public:
-    SteppingClock(const QDateTime &start, int step) : next(start), stepMs(step) { }
+    SteppingClock(const QDateTime &start, int step)
+        : next(start)
+        , stepMs(step)
+    {
+    }
 
     QDateTime now() const override
     {
