@@ -68,7 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     labelMeter3->setGeometry(830, 502, 101, 31);
 
     ui->footerlabel->setText(
-        tr("Orvane Meters by Vexo Broadcast, 2019-2026 - v%1.%2")
+        tr("Vexo Broadcast, 2019-2026 - v%1.%2")
             .arg(ORVANE_VERSION_MAJOR)
             .arg(ORVANE_VERSION_MINOR));
 
