@@ -37,8 +37,7 @@ void quitOnShutdownSignals(QCoreApplication *app)
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [app]() {
         char bytes[64];
-        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) { }
         app->quit();
     });
 

@@ -14,7 +14,7 @@
 namespace {
 
 const QStringList AllKeys = {
-    "is_server",   "use_udp",     "serialport",  "server_host",    "server_port", "client_host",
+    "is_server",   "use_udp",     "serialport",  "server_host", "server_port",    "client_host",
     "client_port", "labelMeter1", "labelMeter2", "labelMeter3", "current_screen", "geometry",
 };
 
@@ -68,14 +68,14 @@ void TestCaptions::editByClick_data()
 
     const QString wide = QStringLiteral("Programme output to transmitter one and the web stream");
 
-    QTest::newRow("caption 1 renamed") << 1 << int(Qt::LeftButton) << true << "Studio A" << true
-                                       << "Studio A" << true;
+    QTest::newRow("caption 1 renamed")
+        << 1 << int(Qt::LeftButton) << true << "Studio A" << true << "Studio A" << true;
     QTest::newRow("caption 2 renamed by right click")
         << 2 << int(Qt::RightButton) << true << "Aux" << true << "Aux" << true;
     QTest::newRow("caption 3 renamed by middle click")
         << 3 << int(Qt::MiddleButton) << true << "Control" << true << "Control" << true;
-    QTest::newRow("caption 1 text appended") << 1 << int(Qt::LeftButton) << false << " 2" << true
-                                             << "Prog 2" << true;
+    QTest::newRow("caption 1 text appended")
+        << 1 << int(Qt::LeftButton) << false << " 2" << true << "Prog 2" << true;
     QTest::newRow("caption 2 OK with empty field keeps it")
         << 2 << int(Qt::LeftButton) << true << "" << true << "Sub" << false;
     QTest::newRow("caption 3 cancel after typing keeps it")

@@ -44,8 +44,7 @@ QString describe(const comm_st &r)
         .arg(r.serialport, r.server_host, r.server_port, r.client_host, r.client_port);
 }
 
-template<typename T>
-T *widget(QWidget *dialog, const char *name)
+template<typename T> T *widget(QWidget *dialog, const char *name)
 {
     return dialog->findChild<T *>(QString::fromLatin1(name));
 }
@@ -57,8 +56,7 @@ QString groupStates(QWidget *dialog)
         { "comboBox_serial" },
         { "radioButton_server", "radioButton_client" },
         { "label_serverhost", "comboBox_nic", "label_serverport", "lineEdit_server_port" },
-        { "label_clienthost", "lineEdit_client_host", "label_clientport",
-          "lineEdit_client_port" },
+        { "label_clienthost", "lineEdit_client_host", "label_clientport", "lineEdit_client_port" },
     };
     QStringList states;
     for (const QStringList &group : groups) {
@@ -175,12 +173,10 @@ void TestCommDialog::form_data()
     row("comboBox_nic", "QComboBox", "groupBox_2", QRect(100, 90, 141, 22), "");
     row("label_serverport", "QLabel", "groupBox_2", QRect(60, 120, 31, 16), "Port:");
     row("lineEdit_client_host", "QLineEdit", "groupBox_2", QRect(100, 190, 141, 20), "");
-    row("radioButton_client", "QRadioButton", "groupBox_2", QRect(40, 160, 91, 17),
-        " UDP Client");
+    row("radioButton_client", "QRadioButton", "groupBox_2", QRect(40, 160, 91, 17), " UDP Client");
     row("lineEdit_client_port", "QLineEdit", "groupBox_2", QRect(100, 220, 61, 20), "");
     row("lineEdit_server_port", "QLineEdit", "groupBox_2", QRect(100, 120, 61, 20), "");
-    row("radioButton_server", "QRadioButton", "groupBox_2", QRect(40, 60, 111, 17),
-        "UDP Server");
+    row("radioButton_server", "QRadioButton", "groupBox_2", QRect(40, 60, 111, 17), "UDP Server");
     row("pushButton_ok", "QPushButton", "CCommDialog", QRect(140, 340, 70, 23), "OK");
     row("pushButton_cancel", "QPushButton", "CCommDialog", QRect(220, 340, 70, 23), "Cancel");
 }
@@ -219,10 +215,11 @@ void TestCommDialog::form()
             QVERIFY(range);
             QCOMPARE(range->bottom(), 0);
             QCOMPARE(range->top(), 65535);
-            QVERIFY(edit->validator() != widget<QLineEdit>(&dialog, name == "lineEdit_server_port"
-                                                                   ? "lineEdit_client_port"
-                                                                   : "lineEdit_server_port")
-                                             ->validator());
+            QVERIFY(edit->validator()
+                    != widget<QLineEdit>(&dialog,
+                                         name == "lineEdit_server_port" ? "lineEdit_client_port"
+                                                                        : "lineEdit_server_port")
+                           ->validator());
         }
     }
 }
@@ -239,11 +236,21 @@ void TestCommDialog::dialogProperties()
 
     // The sixteen widgets, created in this order.
     const QStringList order = {
-        "groupBox",           "comboBox_serial",      "groupBox_2",
-        "checkBox_useudp",    "label_clienthost",     "label_clientport",
-        "label_serverhost",   "comboBox_nic",         "label_serverport",
-        "lineEdit_client_host", "radioButton_client", "lineEdit_client_port",
-        "lineEdit_server_port", "radioButton_server", "pushButton_ok",
+        "groupBox",
+        "comboBox_serial",
+        "groupBox_2",
+        "checkBox_useudp",
+        "label_clienthost",
+        "label_clientport",
+        "label_serverhost",
+        "comboBox_nic",
+        "label_serverport",
+        "lineEdit_client_host",
+        "radioButton_client",
+        "lineEdit_client_port",
+        "lineEdit_server_port",
+        "radioButton_server",
+        "pushButton_ok",
         "pushButton_cancel",
     };
     QStringList created;
@@ -314,16 +321,26 @@ void TestCommDialog::portFieldsRefuseKeystrokes_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("highest port") << "65535" << "65535";
-    QTest::newRow("zero") << "0" << "0";
-    QTest::newRow("digit past the highest port") << "655359" << "65535";
-    QTest::newRow("five digits above the top") << "70000" << "7000";
-    QTest::newRow("65536") << "65536" << "6553";
-    QTest::newRow("99999") << "99999" << "9999";
-    QTest::newRow("minus sign") << "-1" << "1";
-    QTest::newRow("plus sign") << "+80" << "80";
-    QTest::newRow("group separators") << "1,000.5" << "10005";
-    QTest::newRow("letters and blanks") << "8o 80x" << "880";
+    QTest::newRow("highest port") << "65535"
+                                  << "65535";
+    QTest::newRow("zero") << "0"
+                          << "0";
+    QTest::newRow("digit past the highest port") << "655359"
+                                                 << "65535";
+    QTest::newRow("five digits above the top") << "70000"
+                                               << "7000";
+    QTest::newRow("65536") << "65536"
+                           << "6553";
+    QTest::newRow("99999") << "99999"
+                           << "9999";
+    QTest::newRow("minus sign") << "-1"
+                                << "1";
+    QTest::newRow("plus sign") << "+80"
+                               << "80";
+    QTest::newRow("group separators") << "1,000.5"
+                                      << "10005";
+    QTest::newRow("letters and blanks") << "8o 80x"
+                                        << "880";
 }
 
 void TestCommDialog::portFieldsRefuseKeystrokes()
@@ -358,23 +375,54 @@ void TestCommDialog::okChecks_data()
     const QString server = QStringLiteral("UDP Server error");
     const QString client = QStringLiteral("UDP Client error");
 
-    QTest::newRow("server, empty port") << true << true << "" << "" << "" << server;
-    QTest::newRow("server, port given") << true << true << "5000" << "" << "" << "";
-    QTest::newRow("server, port 0") << true << true << "0" << "" << "" << "";
-    QTest::newRow("client, empty host") << true << false << "" << "" << "5000" << client;
-    QTest::newRow("client, empty port") << true << false << "" << "127.0.0.1" << "" << client;
-    QTest::newRow("client, both empty") << true << false << "5000" << "" << "" << client;
-    QTest::newRow("client, host name") << true << false << "" << "studio-pc" << "5000" << client;
-    QTest::newRow("client, blanks as host") << true << false << "" << "   " << "5000" << client;
-    QTest::newRow("client, octet out of range")
-        << true << false << "" << "192.168.1.300" << "5000" << client;
-    QTest::newRow("client, IPv6 host") << true << false << "" << "::1" << "5000" << client;
-    QTest::newRow("client, numeric IPv4 host")
-        << true << false << "" << "192.168.1.20" << "5000" << "";
-    QTest::newRow("client, loopback host") << true << false << "" << "127.0.0.1" << "1" << "";
-    QTest::newRow("udp off, everything empty") << false << true << "" << "" << "" << "";
-    QTest::newRow("udp off, client role with a host name")
-        << false << false << "" << "studio-pc" << "" << "";
+    QTest::newRow("server, empty port") << true << true << ""
+                                        << ""
+                                        << "" << server;
+    QTest::newRow("server, port given") << true << true << "5000"
+                                        << ""
+                                        << ""
+                                        << "";
+    QTest::newRow("server, port 0") << true << true << "0"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("client, empty host") << true << false << ""
+                                        << ""
+                                        << "5000" << client;
+    QTest::newRow("client, empty port") << true << false << ""
+                                        << "127.0.0.1"
+                                        << "" << client;
+    QTest::newRow("client, both empty") << true << false << "5000"
+                                        << ""
+                                        << "" << client;
+    QTest::newRow("client, host name") << true << false << ""
+                                       << "studio-pc"
+                                       << "5000" << client;
+    QTest::newRow("client, blanks as host") << true << false << ""
+                                            << "   "
+                                            << "5000" << client;
+    QTest::newRow("client, octet out of range") << true << false << ""
+                                                << "192.168.1.300"
+                                                << "5000" << client;
+    QTest::newRow("client, IPv6 host") << true << false << ""
+                                       << "::1"
+                                       << "5000" << client;
+    QTest::newRow("client, numeric IPv4 host") << true << false << ""
+                                               << "192.168.1.20"
+                                               << "5000"
+                                               << "";
+    QTest::newRow("client, loopback host") << true << false << ""
+                                           << "127.0.0.1"
+                                           << "1"
+                                           << "";
+    QTest::newRow("udp off, everything empty") << false << true << ""
+                                               << ""
+                                               << ""
+                                               << "";
+    QTest::newRow("udp off, client role with a host name") << false << false << ""
+                                                           << "studio-pc"
+                                                           << ""
+                                                           << "";
 }
 
 void TestCommDialog::okChecks()
@@ -427,8 +475,9 @@ void TestCommDialog::okChecks()
     }
     QVERIFY(answer.answered());
     QCOMPARE(seen.title, title);
-    QCOMPARE(seen.text, isServer ? QStringLiteral("Please, specify valid port!")
-                                 : QStringLiteral("Please, specify valid host and/or port!"));
+    QCOMPARE(seen.text,
+             isServer ? QStringLiteral("Please, specify valid port!")
+                      : QStringLiteral("Please, specify valid host and/or port!"));
     QCOMPARE(seen.icon, QMessageBox::Warning);
     QCOMPARE(seen.buttons, 1);
     QCOMPARE(seen.parent, &dialog);
@@ -542,7 +591,8 @@ void TestCommDialog::storedInterfaceAndPortAreSelected()
     gone.server_host = QStringLiteral("127.0.0.1 ");
     CCommDialog other(nullptr, &gone);
     QCOMPARE(widget<QComboBox>(&other, "comboBox_nic")->currentIndex(), 0);
-    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(), ports.isEmpty() ? -1 : 0);
+    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(),
+             ports.isEmpty() ? -1 : 0);
 }
 
 void TestCommDialog::interfaceListIsIPv4LoopbackLast()
@@ -590,8 +640,8 @@ void TestCommDialog::nullRecord()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(!widget<QCheckBox>(&dialog, "checkBox_useudp")->isChecked());
     QVERIFY(widget<QRadioButton>(&dialog, "radioButton_server")->isChecked());
-    for (const char *name : { "lineEdit_server_port", "lineEdit_client_host",
-                              "lineEdit_client_port" })
+    for (const char *name :
+         { "lineEdit_server_port", "lineEdit_client_host", "lineEdit_client_port" })
         QCOMPARE(widget<QLineEdit>(&dialog, name)->text(), QString());
 
     // Still a working dialog: the checks run, and OK saves nothing and closes it.

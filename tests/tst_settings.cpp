@@ -10,7 +10,7 @@
 namespace {
 
 const QStringList AllKeys = {
-    "is_server",   "use_udp",     "serialport",  "server_host",    "server_port", "client_host",
+    "is_server",   "use_udp",     "serialport",  "server_host", "server_port",    "client_host",
     "client_port", "labelMeter1", "labelMeter2", "labelMeter3", "current_screen", "geometry",
 };
 
@@ -130,8 +130,7 @@ void TestSettings::roundTripThroughTwoWindows_data()
     QTest::addColumn<QRect>("geometry");
 
     QTest::newRow("serial only, server role kept")
-        << false << true
-        << QStringList({ "ttyNOTHERE", "127.0.0.1", "7000", "127.0.0.2", "7001" })
+        << false << true << QStringList({ "ttyNOTHERE", "127.0.0.1", "7000", "127.0.0.2", "7001" })
         << QStringList({ "Studio A", "Aux", "Control room" }) << QRect(40, 30, 1100, 640);
     QTest::newRow("serial only, client role kept")
         << false << false << QStringList({ "ttyUSB9", "", "", "127.0.0.3", "" })
@@ -140,9 +139,10 @@ void TestSettings::roundTripThroughTwoWindows_data()
         << true << false << QStringList({ "", "", "", "127.0.0.1", "70000" })
         << QStringList({ "", "  spaced  ", "R\u00e9gie \u2713 [General] a=b;c \"q\" \\" })
         << QRect(120, 60, 1000, 600);
-    QTest::newRow("udp server")
-        << true << true << QStringList({ "ttyNOTHERE", "127.0.0.1", "0", "", "" })
-        << QStringList({ "One", "Two", "Three" }) << QRect(10, 20, 990, 590);
+    QTest::newRow("udp server") << true << true
+                                << QStringList({ "ttyNOTHERE", "127.0.0.1", "0", "", "" })
+                                << QStringList({ "One", "Two", "Three" })
+                                << QRect(10, 20, 990, 590);
 }
 
 void TestSettings::roundTripThroughTwoWindows()
@@ -186,12 +186,12 @@ void TestSettings::captionPresence_data()
     QTest::newRow("empty caption 2 stays empty")
         << QStringList({ "labelMeter2" }) << QStringList({ "" })
         << QStringList({ "Prog", "", "CRM" });
-    QTest::newRow("all three empty") << QStringList({ "labelMeter1", "labelMeter2", "labelMeter3" })
-                                     << QStringList({ "", "", "" })
-                                     << QStringList({ "", "", "" });
-    QTest::newRow("only caption 3 stored") << QStringList({ "labelMeter3" })
-                                           << QStringList({ "Studio" })
-                                           << QStringList({ "Prog", "Sub", "Studio" });
+    QTest::newRow("all three empty")
+        << QStringList({ "labelMeter1", "labelMeter2", "labelMeter3" })
+        << QStringList({ "", "", "" }) << QStringList({ "", "", "" });
+    QTest::newRow("only caption 3 stored")
+        << QStringList({ "labelMeter3" }) << QStringList({ "Studio" })
+        << QStringList({ "Prog", "Sub", "Studio" });
     QTest::newRow("blank caption 1") << QStringList({ "labelMeter1" }) << QStringList({ " " })
                                      << QStringList({ " ", "Sub", "CRM" });
 }
@@ -225,8 +225,7 @@ void TestSettings::garbageFallsBack_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("atOrigin");
 
-    QTest::newRow("screen that is not a number") << "current_screen" << QVariant("second")
-                                                 << true;
+    QTest::newRow("screen that is not a number") << "current_screen" << QVariant("second") << true;
     QTest::newRow("screen that does not exist") << "current_screen" << QVariant(7) << true;
     QTest::newRow("negative screen") << "current_screen" << QVariant(-3) << true;
     QTest::newRow("geometry of random bytes")
@@ -235,8 +234,8 @@ void TestSettings::garbageFallsBack_data()
     QTest::newRow("geometry with a header only")
         << "geometry" << QVariant(QByteArray("\x01\xd9\xd0\xcb\x00\x03\x00\x00", 8)) << false;
     QTest::newRow("flag that is a word") << "use_udp" << QVariant("perhaps") << true;
-    QTest::newRow("huge caption")
-        << "labelMeter1" << QVariant(QString(200000, QLatin1Char('W'))) << true;
+    QTest::newRow("huge caption") << "labelMeter1" << QVariant(QString(200000, QLatin1Char('W')))
+                                  << true;
     QTest::newRow("settings file of binary junk")
         << "" << QVariant(QByteArray("\x00\xff[\x01=\n\x80\x81\xfe=\\", 12)) << true;
 }

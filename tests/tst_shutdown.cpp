@@ -18,7 +18,7 @@
 namespace {
 
 const QStringList AllKeys = {
-    "is_server",   "use_udp",     "serialport",  "server_host",    "server_port", "client_host",
+    "is_server",   "use_udp",     "serialport",  "server_host", "server_port",    "client_host",
     "client_port", "labelMeter1", "labelMeter2", "labelMeter3", "current_screen", "geometry",
 };
 

@@ -11,8 +11,7 @@
 // polls until the dialog is the active modal widget (or the deadline passes), then hands it to
 // the given action, which must close it. The action should only record what it sees; asserting
 // there could leave the dialog open and the test blocked.
-template<typename T>
-class ModalAnswer
+template<typename T> class ModalAnswer
 {
 public:
     explicit ModalAnswer(std::function<void(T *)> action, int timeoutMs = 5000)
