@@ -12,7 +12,10 @@ namespace {
 QRect fullScreenGeometry(int index)
 {
     // A screen that has gone since the settings were written has an empty rectangle: the
-    // window then starts at the origin before its stored geometry is restored.
+    // window then starts at the origin before its stored geometry is restored. -1 names the
+    // primary screen, as the desktop's own numbering does.
+    if (index == -1 && QGuiApplication::primaryScreen())
+        return QGuiApplication::primaryScreen()->geometry();
     const QList<QScreen *> screens = QGuiApplication::screens();
     if (index < 0 || index >= screens.size())
         return QRect();
