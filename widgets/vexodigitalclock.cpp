@@ -118,8 +118,8 @@ void VexoDigitalClock::paintEvent(QPaintEvent *)
         painter.setPen(TimeDisplayFontColor);
         painter.setFont(complete(TimeDisplayFont));
         painter.drawText(QRect(0, 0, w, half), Qt::AlignCenter, TimeText);
-        // The date goes one time line down, not to the middle: with a tall time font the two
-        // lines still sit close together.
+        // The date box starts one time-font line down, not at the middle; with a tall time font
+        // it reaches past the bottom edge, and the centred date sits lower than half-way.
         y = painter.fontMetrics().height();
     }
 
