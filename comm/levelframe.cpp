@@ -1,5 +1,11 @@
 #include "levelframe.h"
 
+#include "mainwindow.h"
+#include "udpinput.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+
 #include <cmath>
 
 namespace LevelFrame {
@@ -29,12 +35,6 @@ unsigned short rawFromDb(double db)
 }
 
 } // namespace LevelFrame
-
-#include "mainwindow.h"
-#include "udpinput.h"
-
-#include <QHostAddress>
-#include <QUdpSocket>
 
 void MainWindow::updateMeters(unsigned char *frame)
 {
