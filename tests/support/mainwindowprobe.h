@@ -20,6 +20,9 @@ struct MainWindowTestAccess
     static bool resized(MainWindow &w) { return w.resized; }
     static const QPixmap *scaledBackground(MainWindow &w) { return w.scaledBackground; }
     static const QPixmap *scaledEmptyBackground(MainWindow &w) { return w.scaledEmptyBackground; }
+    // The loaded pictures themselves, so that a test can stand in a picture that failed to load.
+    static QPixmap *background(MainWindow &w) { return w.background; }
+    static QPixmap *emptyBackground(MainWindow &w) { return w.emptyBackground; }
     static QTimer *releaseTimer(MainWindow &w) { return w.releaseTimer; }
     static QTimer *serialRetryTimer(MainWindow &w) { return w.serialRetryTimer; }
     static const FrameStream &serialFrames(MainWindow &w) { return w.serialFrames; }
