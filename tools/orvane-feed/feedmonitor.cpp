@@ -88,7 +88,8 @@ int FeedMonitor::open()
     }
     clock.start();
     if (options.duration > 0.0)
-        QTimer::singleShot(qint64(options.duration * 1000.0), this, [this] { finish(Feed::ExitOk); });
+        QTimer::singleShot(qint64(options.duration * 1000.0), this,
+                           [this] { finish(Feed::ExitOk); });
     if (!options.quiet)
         out << listening << '\n' << Feed::frameHeader() << Qt::endl;
     return Feed::ExitOk;
@@ -124,9 +125,9 @@ void FeedMonitor::readDatagrams()
             ++malformedDatagrams;
             malformedDatagramBytes += data.size();
             if (options.every == 1 && !options.quiet) {
-                out << Feed::anomalyLine(seconds(), peer,
-                                         QStringLiteral("datagram of %1 bytes, no frame")
-                                             .arg(data.size()))
+                out << Feed::anomalyLine(
+                    seconds(), peer,
+                    QStringLiteral("datagram of %1 bytes, no frame").arg(data.size()))
                     << Qt::endl;
             }
             continue;
@@ -178,8 +179,7 @@ void FeedMonitor::printSummary()
     out << "Summary\n";
     row("frames:", QString::number(frames));
     row("seconds:", QString::number(span, 'f', 2));
-    row("frames a second:",
-        QString::number(span > 0.0 ? (frames - 1) / span : 0.0, 'f', 1));
+    row("frames a second:", QString::number(span > 0.0 ? (frames - 1) / span : 0.0, 'f', 1));
     if (serial) {
         row("malformed bytes:", QString::number(stream.bytesDropped()));
         row("CR removed before LF:", QString::number(crsRemoved));

@@ -20,33 +20,41 @@ struct OptionDoc
 const QList<OptionDoc> &sendOptionDocs()
 {
     static const QList<OptionDoc> docs = {
-        { { "serial" }, "DEVICE",
+        { { "serial" },
+          "DEVICE",
           "Send to this serial port (115200 baud, 8N1), e.g. /dev/ttyUSB0. The user needs "
           "read and write access to it (on Debian: membership of the dialout group)." },
-        { { "udp" }, "HOST:PORT",
+        { { "udp" },
+          "HOST:PORT",
           "Send one datagram per frame to this host and port, e.g. 127.0.0.1:7000 or "
           "[::1]:7000. A display in the UDP client role takes frames only from the address "
           "in its client host setting, so send from that address (see --source)." },
-        { { "broadcast" }, "",
+        { { "broadcast" },
+          "",
           "Allow --udp to name a broadcast address (255.255.255.255 or a network's broadcast "
           "address): every display on that network gets the frames. Without this flag such "
           "an address is refused." },
-        { { "source" }, "ADDRESS",
+        { { "source" },
+          "ADDRESS",
           "Send UDP from this local address, as a server display sends from its interface." },
-        { { "rate" }, "FRAMES",
+        { { "rate" },
+          "FRAMES",
           "Frames a second, 0.1 to 1000 (default 50). A serial line carries at most 720." },
-        { { "duration" }, "TIME",
-          "Stop after this time (e.g. 10s, 500ms, 2m)." },
-        { { "count" }, "N",
+        { { "duration" }, "TIME", "Stop after this time (e.g. 10s, 500ms, 2m)." },
+        { { "count" },
+          "N",
           "Stop after N frames. With neither --duration nor --count it sends until stopped "
           "(Ctrl+C)." },
-        { { "channel" }, "CHANNELS=SIGNAL",
+        { { "channel" },
+          "CHANNELS=SIGNAL",
           "The signal of one or more meters (see Signals); may be given several times, a "
           "later one wins. Meters without one get programme:mix." },
-        { { "seed" }, "N",
+        { { "seed" },
+          "N",
           "Seed of the programme envelopes (default 1): the same seed plays the same "
           "programme." },
-        { { "every" }, "N",
+        { { "every" },
+          "N",
           "Print every Nth frame sent, decoded as the monitor prints it (default 0: none)." },
         { { "q", "quiet" }, "", "Print no summary at the end." },
         { { "h", "help" }, "", "Show this help and exit." },
@@ -58,19 +66,24 @@ const QList<OptionDoc> &sendOptionDocs()
 const QList<OptionDoc> &monitorOptionDocs()
 {
     static const QList<OptionDoc> docs = {
-        { { "serial" }, "DEVICE",
+        { { "serial" },
+          "DEVICE",
           "Read this serial port (115200 baud, 8N1) and find the frames in the byte stream "
           "as a display does." },
-        { { "udp-listen" }, "PORT",
+        { { "udp-listen" },
+          "PORT",
           "Listen on this UDP port on all local addresses, as a client display does: on the "
           "server display's server port, the monitor shows what the server forwards." },
-        { { "from" }, "HOST",
+        { { "from" },
+          "HOST",
           "Decode only datagrams from this host, as a client display with this client host "
           "does; the others are counted." },
-        { { "every" }, "N",
+        { { "every" },
+          "N",
           "Print one line per N frames (default 1; 0 prints only the summary)." },
         { { "duration" }, "TIME", "Stop after this time (e.g. 30s, 2m)." },
-        { { "count" }, "N",
+        { { "count" },
+          "N",
           "Stop after N frames. With neither it runs until stopped (Ctrl+C), then prints the "
           "summary." },
         { { "q", "quiet" }, "", "Print no header and no summary, only the frame lines." },
@@ -136,8 +149,9 @@ bool parseCount(const QString &text, const QString &option, qint64 *count, Comma
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
     if (!ok || value < 1)
-        return fail(command,
-                    QStringLiteral("--%1 '%2': give a whole number of 1 or more").arg(option, text));
+        return fail(
+            command,
+            QStringLiteral("--%1 '%2': give a whole number of 1 or more").arg(option, text));
     *count = value;
     return true;
 }
@@ -147,8 +161,8 @@ bool parseEvery(const QString &text, int *every, Command *command)
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < 0)
-        return fail(command, QStringLiteral("--every '%1': give a whole number of 0 or more")
-                                 .arg(text));
+        return fail(command,
+                    QStringLiteral("--every '%1': give a whole number of 0 or more").arg(text));
     *every = value;
     return true;
 }
@@ -199,8 +213,9 @@ bool parseSend(const QStringList &arguments, Command *command)
         return true;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(command, QStringLiteral("unexpected argument '%1'")
-                                 .arg(parser.positionalArguments().first()));
+        return fail(
+            command,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     SendOptions &send = command->send;
     const bool serial = parser.isSet(QStringLiteral("serial"));
@@ -208,8 +223,9 @@ bool parseSend(const QStringList &arguments, Command *command)
     if (serial && udp)
         return fail(command, QStringLiteral("send either to --serial or to --udp, not both"));
     if (!serial && !udp)
-        return fail(command, QStringLiteral("say where to send: --serial DEVICE or --udp "
-                                            "HOST:PORT"));
+        return fail(command,
+                    QStringLiteral("say where to send: --serial DEVICE or --udp "
+                                   "HOST:PORT"));
     if (serial) {
         send.serialDevice = parser.value(QStringLiteral("serial"));
         if (send.serialDevice.isEmpty())
@@ -227,8 +243,9 @@ bool parseSend(const QStringList &arguments, Command *command)
             return fail(command, QStringLiteral("--source goes with --udp"));
         send.source = parser.value(QStringLiteral("source"));
         if (QHostAddress(send.source).isNull())
-            return fail(command, QStringLiteral("--source '%1': give a numeric local address")
-                                     .arg(send.source));
+            return fail(
+                command,
+                QStringLiteral("--source '%1': give a numeric local address").arg(send.source));
     }
 
     if (parser.isSet(QStringLiteral("rate"))) {
@@ -236,15 +253,17 @@ bool parseSend(const QStringList &arguments, Command *command)
         bool ok = false;
         send.rate = text.toDouble(&ok);
         if (!ok || !(send.rate >= 0.1 && send.rate <= MaxRate))
-            return fail(command, QStringLiteral("--rate '%1': give 0.1 to %2 frames a second")
-                                     .arg(text)
-                                     .arg(MaxRate));
+            return fail(command,
+                        QStringLiteral("--rate '%1': give 0.1 to %2 frames a second")
+                            .arg(text)
+                            .arg(MaxRate));
     }
     if (serial && send.rate > MaxSerialRate)
-        return fail(command, QStringLiteral("--rate %1: a serial line at 115200 baud carries at "
-                                            "most %2 frames a second")
-                                 .arg(send.rate)
-                                 .arg(MaxSerialRate));
+        return fail(command,
+                    QStringLiteral("--rate %1: a serial line at 115200 baud carries at "
+                                   "most %2 frames a second")
+                        .arg(send.rate)
+                        .arg(MaxSerialRate));
     if (!parseBounds(parser, &send.count, &send.duration, command))
         return false;
 
@@ -264,9 +283,10 @@ bool parseSend(const QStringList &arguments, Command *command)
         bool ok = false;
         send.seed = parser.value(QStringLiteral("seed")).toUInt(&ok);
         if (!ok)
-            return fail(command, QStringLiteral("--seed '%1': give a whole number from 0 to "
-                                                "4294967295")
-                                     .arg(parser.value(QStringLiteral("seed"))));
+            return fail(command,
+                        QStringLiteral("--seed '%1': give a whole number from 0 to "
+                                       "4294967295")
+                            .arg(parser.value(QStringLiteral("seed"))));
     }
     if (parser.isSet(QStringLiteral("every"))
         && !parseEvery(parser.value(QStringLiteral("every")), &send.every, command))
@@ -288,8 +308,9 @@ bool parseMonitor(const QStringList &arguments, Command *command)
         return true;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(command, QStringLiteral("unexpected argument '%1'")
-                                 .arg(parser.positionalArguments().first()));
+        return fail(
+            command,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     MonitorOptions &monitor = command->monitor;
     const bool serial = parser.isSet(QStringLiteral("serial"));
@@ -297,8 +318,9 @@ bool parseMonitor(const QStringList &arguments, Command *command)
     if (serial && udp)
         return fail(command, QStringLiteral("monitor either --serial or --udp-listen, not both"));
     if (!serial && !udp)
-        return fail(command, QStringLiteral("say what to monitor: --serial DEVICE or "
-                                            "--udp-listen PORT"));
+        return fail(command,
+                    QStringLiteral("say what to monitor: --serial DEVICE or "
+                                   "--udp-listen PORT"));
     if (serial) {
         monitor.serialDevice = parser.value(QStringLiteral("serial"));
         if (monitor.serialDevice.isEmpty())
@@ -380,8 +402,7 @@ bool parseHostPort(const QString &text, QString *host, quint16 *port, QString *e
     return true;
 }
 
-bool isBroadcastAddress(const QHostAddress &address,
-                        const QList<QNetworkAddressEntry> &interfaces)
+bool isBroadcastAddress(const QHostAddress &address, const QList<QNetworkAddressEntry> &interfaces)
 {
     if (address.protocol() != QAbstractSocket::IPv4Protocol)
         return false;

@@ -57,9 +57,9 @@ std::optional<double> parseLevel(const QString &text, QString *error)
     }
     // The frame carries 0.001 dB steps; a level a hair outside rounds onto the edge.
     if (level < MinLevelDb - 0.0005 || level > MaxLevelDb + 0.0005) {
-        setError(error,
-                 QStringLiteral("level %1 dB is out of range (%2)").arg(text.trimmed(),
-                                                                        levelRange()));
+        setError(
+            error,
+            QStringLiteral("level %1 dB is out of range (%2)").arg(text.trimmed(), levelRange()));
         return std::nullopt;
     }
     return std::clamp(level, MinLevelDb, MaxLevelDb);
@@ -123,8 +123,9 @@ std::optional<SignalSpec> parseSignal(const QString &text, QString *error)
     if (kind == QLatin1String("ramp") || kind == QLatin1String("sine")) {
         spec.shape = kind == QLatin1String("ramp") ? Shape::Ramp : Shape::Sine;
         if (parts.size() != 4) {
-            return spec.shape == Shape::Ramp ? wrongForm("ramp:FROM:TO:TIME, as in ramp:-40:0:2s")
-                                             : wrongForm("sine:LOW:HIGH:TIME, as in sine:-40:0:4s");
+            return spec.shape == Shape::Ramp
+                ? wrongForm("ramp:FROM:TO:TIME, as in ramp:-40:0:2s")
+                : wrongForm("sine:LOW:HIGH:TIME, as in sine:-40:0:4s");
         }
         if (!level(1, &spec.low) || !level(2, &spec.high) || !time(3))
             return std::nullopt;
@@ -192,9 +193,9 @@ bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalS
 {
     const int equals = text.indexOf(QLatin1Char('='));
     if (equals < 0) {
-        setError(error,
-                 QStringLiteral("'%1': write CHANNELS=SIGNAL, as in 1=-20 or all=programme")
-                     .arg(text));
+        setError(
+            error,
+            QStringLiteral("'%1': write CHANNELS=SIGNAL, as in 1=-20 or all=programme").arg(text));
         return false;
     }
     const QString which = text.left(equals).trimmed().toLower();
@@ -339,15 +340,18 @@ void ProgrammeEnvelope::nextSpeechEvent()
 {
     const double at = nextEvent;
     if (at >= phraseEnd) {
-        const double start = at + uniform(shared, 0.25, 0.9);
+        const double start = at + uniform(shared, 0.3, 1.2);
         phraseEnd = start + uniform(shared, 1.0, 3.5);
         nextEvent = start;
         return;
     }
     // Now and then a stressed syllable comes close to the peak; most stay well below it.
     const bool stressed = uniform(shared, 0.0, 1.0) < 0.15;
-    const double level = peak - (stressed ? uniform(shared, 0.0, 2.0) : uniform(shared, 2.0, 10.0));
-    bursts.append({ at, level, uniform(shared, 0.04, 0.12), uniform(shared, 35.0, 70.0) });
+    const double level
+        = peak - (stressed ? uniform(shared, 0.0, 2.0) : uniform(shared, 2.0, 10.0));
+    // A syllable dies away within a few frames: between two of them the level drops by some
+    // ten to twenty dB, as speech on a peak meter does.
+    bursts.append({ at, level, uniform(shared, 0.04, 0.12), uniform(shared, 80.0, 160.0) });
     nextEvent = at + uniform(shared, 0.12, 0.3);
 }
 
@@ -416,8 +420,8 @@ SignalSource::SignalSource(const SignalSpec &signalSpec, quint32 sharedSeed, qui
     : spec(signalSpec)
 {
     if (spec.shape == Shape::Programme)
-        programme = std::make_unique<ProgrammeEnvelope>(spec.style, spec.peak, sharedSeed,
-                                                        ownSeed);
+        programme
+            = std::make_unique<ProgrammeEnvelope>(spec.style, spec.peak, sharedSeed, ownSeed);
 }
 
 double SignalSource::levelAt(double t)
@@ -432,7 +436,8 @@ double SignalSource::levelAt(double t)
         break;
     }
     case Shape::Sine:
-        level = spec.low + (spec.high - spec.low) * (1.0 - std::cos(2.0 * Pi * t / spec.period)) / 2.0;
+        level = spec.low
+            + (spec.high - spec.low) * (1.0 - std::cos(2.0 * Pi * t / spec.period)) / 2.0;
         break;
     case Shape::Steps: {
         const qint64 step = qint64(wholePeriods(t, spec.period));
