@@ -108,7 +108,7 @@ int FeedSender::open()
     if (!options.broadcast && Feed::isBroadcastAddress(address, localAddressEntries())) {
         err << "orvane-feed: " << address.toString()
             << " is a broadcast address: every display on the network would get the frames; "
-               "add --broadcast if that is meant"
+               "add --broadcast if that is meant\nTry 'orvane-feed --help'."
             << Qt::endl;
         return Feed::ExitUsage;
     }
