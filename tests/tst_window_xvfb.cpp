@@ -151,8 +151,8 @@ void TestWindowXvfb::initTestCase()
     connect(&feeder, &QTimer::timeout, this, [this] { line.write(levelFrame(50000), 0); });
     feeder.start(20);
 
-    // A settings folder of its own with a serial-only client setup: the program can never
-    // take the server role here and broadcast.
+    // A settings folder of its own with a serial-only setup: the program can never take the
+    // server role here and broadcast.
     {
         QSettings stored(config.path() + QStringLiteral("/Vexo/Unknown.conf"),
                          QSettings::IniFormat);
@@ -162,6 +162,8 @@ void TestWindowXvfb::initTestCase()
     }
     QProcessEnvironment programEnvironment = displayEnvironment;
     programEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    // Every serial read leaves a debug line; warnings still show.
+    programEnvironment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=false"));
     program.setProcessEnvironment(programEnvironment);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.setStandardOutputFile(QProcess::nullDevice());
