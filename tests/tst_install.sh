@@ -18,7 +18,12 @@ fail() { failures=$((failures + 1)); echo "FAIL!  : $1"; }
 check() {
     what=$1
     shift
-    if "$@" >"$stage/out" 2>&1; then pass "$what"; else fail "$what"; sed 's/^/    /' "$stage/out"; fi
+    if "$@" >"$stage/out" 2>&1; then
+        pass "$what"
+    else
+        fail "$what"
+        sed 's/^/    /' "$stage/out"
+    fi
 }
 
 # The width and height in a PNG's header, as "WxH".
