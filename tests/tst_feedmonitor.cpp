@@ -3,6 +3,7 @@
 #include "ptypair.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <QUdpSocket>
 
 #include <cmath>
@@ -57,6 +58,7 @@ private slots:
     void serialStream();
     void vanishedSerialLine();
     void portInUse();
+    void durationEndsAQuietWatch();
     void monitorsTheSender();
 };
 
@@ -220,6 +222,22 @@ void TestFeedMonitor::portInUse()
                  QStringLiteral("cannot listen on UDP port %1").arg(display.localPort())),
              qPrintable(monitor.err));
     QVERIFY(monitor.out.isEmpty());
+}
+
+// Nothing arrives: the monitor still stops when its time is up, and says so.
+void TestFeedMonitor::durationEndsAQuietWatch()
+{
+    FeedProcess monitor(Feed);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(monitor.start({ QStringLiteral("monitor"), QStringLiteral("--udp-listen"),
+                            QString::number(freeUdpPort()), QStringLiteral("--duration"),
+                            QStringLiteral("300ms") }));
+    QVERIFY(monitor.finish());
+    QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(monitor.exitCode(), 0);
+    QCOMPARE(monitor.summary(QStringLiteral("frames")), QStringLiteral("0"));
+    QVERIFY(monitor.frameLines().isEmpty());
 }
 
 // The tool against itself: every frame the sender prints is a frame the monitor shows, in the

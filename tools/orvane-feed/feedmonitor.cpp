@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
+
 namespace {
 
 // A socket bound to all addresses reports IPv4 senders in their IPv6-mapped form.
@@ -87,9 +89,11 @@ int FeedMonitor::open()
                                            : QStringLiteral("frames from ") + from.toString());
     }
     clock.start();
-    if (options.duration > 0.0)
-        QTimer::singleShot(qint64(options.duration * 1000.0), this,
+    if (options.duration > 0.0) {
+        // A timer counts at most some 24 days in milliseconds.
+        QTimer::singleShot(int(std::min(options.duration * 1000.0, 2147483647.0)), this,
                            [this] { finish(Feed::ExitOk); });
+    }
     if (!options.quiet)
         out << listening << '\n' << Feed::frameHeader() << Qt::endl;
     return Feed::ExitOk;
