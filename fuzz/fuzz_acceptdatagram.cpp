@@ -25,13 +25,13 @@
 
 namespace {
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "fuzz_acceptdatagram: check failed: %s (line %d)\n",         \
-                         #condition, __LINE__);                                                \
-            __builtin_trap();                                                                  \
-        }                                                                                      \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "fuzz_acceptdatagram: check failed: %s (line %d)\n", #condition, \
+                         __LINE__);                                                               \
+            __builtin_trap();                                                                     \
+        }                                                                                         \
     } while (false)
 
 enum SenderKind { SenderIPv4, SenderMapped, SenderIPv6, SenderNone };
@@ -59,8 +59,7 @@ HostKey hostKey(const QHostAddress &address)
             key.bytes[i] = static_cast<unsigned char>(v4 >> (24 - 8 * i));
     } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         const Q_IPV6ADDR v6 = address.toIPv6Address();
-        static const unsigned char mappedPrefix[12]
-            = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF };
+        static const unsigned char mappedPrefix[12] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF };
         if (std::memcmp(v6.c, mappedPrefix, sizeof mappedPrefix) == 0) {
             key.kind = HostKey::V4;
             std::memcpy(key.bytes, v6.c + 12, 4);
@@ -74,8 +73,8 @@ HostKey hostKey(const QHostAddress &address)
 
 QHostAddress ipv4Sender(const unsigned char *bytes)
 {
-    return QHostAddress(quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16
-                        | quint32(bytes[2]) << 8 | quint32(bytes[3]));
+    return QHostAddress(quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8
+                        | quint32(bytes[3]));
 }
 
 QHostAddress ipv6Sender(const unsigned char *bytes, bool scoped)
@@ -146,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const HostKey senderKey = hostKey(sender);
     const HostKey serverKey = hostKey(server);
-    const bool expected = datagramSize == 16 && senderKey.kind != HostKey::None
-        && senderKey == serverKey;
+    const bool expected
+        = datagramSize == 16 && senderKey.kind != HostKey::None && senderKey == serverKey;
     FUZZ_CHECK(acceptsDatagram(datagramSize, sender, server) == expected);
     // The answer does not depend on the form the platform reports an IPv4 sender in.
     if (senderKey.kind == HostKey::V4) {

@@ -20,13 +20,13 @@
 
 namespace {
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "fuzz_framestream: check failed: %s (line %d)\n", #condition, \
-                         __LINE__);                                                            \
-            __builtin_trap();                                                                  \
-        }                                                                                      \
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "fuzz_framestream: check failed: %s (line %d)\n", #condition,    \
+                         __LINE__);                                                               \
+            __builtin_trap();                                                                     \
+        }                                                                                         \
     } while (false)
 
 constexpr int Size = 16;
