@@ -1,11 +1,5 @@
 #include "levelframe.h"
 
-#include "mainwindow.h"
-#include "udpinput.h"
-
-#include <QHostAddress>
-#include <QUdpSocket>
-
 #include <cmath>
 
 namespace LevelFrame {
@@ -35,16 +29,3 @@ unsigned short rawFromDb(double db)
 }
 
 } // namespace LevelFrame
-
-void MainWindow::updateMeters(unsigned char *frame)
-{
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        meterLevels[i] = LevelFrame::levelDb(frame, i);
-
-    // Forwarding looks at the server flag alone, so a serial-only display that keeps the
-    // server role still feeds the other displays.
-    if (udpSocket && commSettings.is_server)
-        udpSocket->writeDatagram(reinterpret_cast<const char *>(frame), LevelFrame::Size,
-                                 QHostAddress(QHostAddress::Broadcast),
-                                 portFromText(commSettings.server_port));
-}
