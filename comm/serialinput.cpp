@@ -1,5 +1,6 @@
 #include "framestream.h"
 #include "mainwindow.h"
+#include "serialline.h"
 
 #include <QLoggingCategory>
 #include <QSerialPort>
@@ -19,11 +20,7 @@ void MainWindow::serialPortConnect()
     serialFrames.clear();
 
     serialPort = new QSerialPort(commSettings.serialport, this);
-    serialPort->setBaudRate(QSerialPort::Baud115200);
-    serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setFlowControl(QSerialPort::NoFlowControl);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
+    setLevelLineParameters(*serialPort);
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::onDataAvailable);
     connect(serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) {

@@ -1,5 +1,6 @@
 #include "feedmonitor.h"
 
+#include "feedline.h"
 #include "levelframe.h"
 
 #include <QHostInfo>
@@ -35,20 +36,9 @@ int FeedMonitor::open()
 {
     QString listening;
     if (options.fromSerial()) {
-        serial = new QSerialPort(options.serialDevice, this);
-        serial->setBaudRate(QSerialPort::Baud115200);
-        serial->setDataBits(QSerialPort::Data8);
-        serial->setFlowControl(QSerialPort::NoFlowControl);
-        serial->setParity(QSerialPort::NoParity);
-        serial->setStopBits(QSerialPort::OneStop);
-        if (!serial->open(QIODevice::ReadOnly)) {
-            err << "orvane-feed: cannot open " << options.serialDevice << ": "
-                << serial->errorString();
-            if (serial->error() == QSerialPort::PermissionError)
-                err << " (in use by another program, or the user is not in the dialout group)";
-            err << Qt::endl;
+        serial = openLevelLine(options.serialDevice, QIODevice::ReadOnly, this, err);
+        if (!serial)
             return Feed::ExitFailure;
-        }
         connect(serial, &QSerialPort::readyRead, this, &FeedMonitor::readSerial);
         connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
             // A vanished device keeps failing every read: report it once and stop.

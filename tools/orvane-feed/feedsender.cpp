@@ -1,6 +1,7 @@
 #include "feedsender.h"
 
 #include "framelines.h"
+#include "feedline.h"
 #include "levelframe.h"
 
 #include <QDeadlineTimer>
@@ -75,20 +76,9 @@ QString FeedSender::destination() const
 int FeedSender::open()
 {
     if (options.toSerial()) {
-        serial = new QSerialPort(options.serialDevice, this);
-        serial->setBaudRate(QSerialPort::Baud115200);
-        serial->setDataBits(QSerialPort::Data8);
-        serial->setFlowControl(QSerialPort::NoFlowControl);
-        serial->setParity(QSerialPort::NoParity);
-        serial->setStopBits(QSerialPort::OneStop);
-        if (!serial->open(QIODevice::ReadWrite)) {
-            err << "orvane-feed: cannot open " << options.serialDevice << ": "
-                << serial->errorString();
-            if (serial->error() == QSerialPort::PermissionError)
-                err << " (in use by another program, or the user is not in the dialout group)";
-            err << Qt::endl;
+        serial = openLevelLine(options.serialDevice, QIODevice::ReadWrite, this, err);
+        if (!serial)
             return Feed::ExitFailure;
-        }
         connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
             if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || done)
                 return;
