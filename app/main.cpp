@@ -1,10 +1,13 @@
 #include "mainwindow.h"
 #include "shutdownsignals.h"
+#include "trace.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    Trace::begin();
+
     // Everything here is painted by the raster engine. Left to itself, the X11 platform sets up
     // OpenGL integration at start, which on a machine without a GPU loads Mesa's software
     // renderer and LLVM: some 50 MB of memory and a slower start, for nothing.
@@ -18,6 +21,7 @@ int main(int argc, char **argv)
     {
         // Destroyed before the application object: its destructor stores the settings.
         MainWindow window;
+        Trace::attach(&window);
         window.show();
         result = app.exec();
     }

@@ -1,5 +1,6 @@
 #include "levelframe.h"
 #include "mainwindow.h"
+#include "trace.h"
 #include "udpinput.h"
 
 #include <QHostAddress>
@@ -7,6 +8,8 @@
 
 void MainWindow::updateMeters(unsigned char *frame)
 {
+    if (Q_UNLIKELY(Trace::enabled))
+        Trace::frameArrived(meterLevels, frame);
     for (int i = 0; i < LevelFrame::Channels; ++i)
         meterLevels[i] = LevelFrame::levelDb(frame, i);
 

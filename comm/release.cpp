@@ -2,6 +2,7 @@
 
 #include "levelframe.h"
 #include "mainwindow.h"
+#include "trace.h"
 #include "ui_mainwindow.h"
 #include "vexoppmmeter.h"
 
@@ -36,6 +37,8 @@ void MainWindow::meterRelease()
     };
     for (int i = 0; i < LevelFrame::Channels; ++i)
         CalculatePPMRelease(meters[i], &meterLevels[i]);
+    if (Q_UNLIKELY(Trace::enabled))
+        Trace::releaseTicked();
 }
 
 void MainWindow::resetMeters()
