@@ -1,0 +1,257 @@
+#!/usr/bin/env bash
+# Performance figures of the real program in a real window on a virtual display of its own:
+#
+# - CPU use of the whole program (all its threads, fields 14 and 15 of /proc/PID/stat) over
+#   20 s idle (no frames) and 20 s live (100 frames a second of programme-like levels on all
+#   six meters, from orvane-feed on a socat pty pair), at 986 x 580 and at 1920 x 1080;
+# - latency from a frame's arrival to the repaint of its meter, from the program's own trace
+#   (ORVANE_TRACE; see app/trace.h for the definition), in a second live run at each size;
+# - start-up time from just before the exec to the first painted window (median of several
+#   runs after a warm-up run that fills the font cache), and peak memory (VmHWM).
+#
+#   bench/perf.sh [build-dir]        (default: build)
+#
+# Figures are only worth having on a quiet machine: it first waits, for at most
+# ORVANE_BENCH_WAIT seconds (default 1200), until the 1-minute load average is below 1.0,
+# and prints the load average with the figures. ORVANE_BENCH_SECONDS (default 20) and
+# ORVANE_BENCH_STARTUPS (default 7) change the measuring time and the number of starts.
+# The program runs serial only, never as a server, with a settings folder of its own.
+# Everything the script starts, it ends by process id.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+seconds=${ORVANE_BENCH_SECONDS:-20}
+startups=${ORVANE_BENCH_STARTUPS:-7}
+maxwait=${ORVANE_BENCH_WAIT:-1200}
+hz=$(getconf CLK_TCK)
+
+meters=$build/orvane-meters
+feed=$build/orvane-feed
+launcher=$build/bench/bench_timedexec
+for f in "$meters" "$feed" "$launcher"; do
+    [ -x "$f" ] || { echo "perf: $f is missing; build first (ninja -C $build)" >&2; exit 1; }
+done
+for tool in Xvfb xdotool xwininfo socat; do
+    command -v "$tool" >/dev/null || { echo "perf: $tool is not installed" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/orvane-perf.XXXXXX)
+pids=()
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        if kill -0 "${pids[i]}" 2>/dev/null; then
+            kill "${pids[i]}" 2>/dev/null || true
+            wait "${pids[i]}" 2>/dev/null || true
+        fi
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Ends one process we started and waits for it.
+stop() {
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
+load1() { cut -d' ' -f1 /proc/loadavg; }
+quiet() { awk -v l="$(load1)" 'BEGIN { exit !(l < 1.0) }'; }
+
+waited=0
+until quiet || [ "$waited" -ge "$maxwait" ]; do
+    [ "$waited" -eq 0 ] && echo "perf: waiting for a quiet machine (load $(load1))..." >&2
+    sleep 15
+    waited=$((waited + 15))
+done
+quiet || echo "perf: the machine is still busy (load $(load1)); measuring anyway" >&2
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# The display: Xvfb picks a free number and writes it to descriptor 3.
+Xvfb -displayfd 3 -screen 0 2048x1152x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+pids+=("$xvfb")
+for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+done
+[ -s "$work/display" ] || { echo "perf: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# The serial cable: the console writes one end, the program reads the other.
+socat pty,raw,echo=0,link="$work/console" pty,raw,echo=0,link="$work/meters" &
+pids+=($!)
+for _ in $(seq 1 100); do
+    [ -e "$work/console" ] && [ -e "$work/meters" ] && break
+    sleep 0.05
+done
+[ -e "$work/meters" ] || { echo "perf: socat made no pty pair" >&2; exit 1; }
+
+# Serial only, no server role; written before every start, so that each one begins at the
+# design size and no run inherits the geometry that the last one stored.
+export XDG_CONFIG_HOME="$work/config"
+write_settings() {
+    mkdir -p "$XDG_CONFIG_HOME/Vexo"
+    printf '[General]\nserialport=%s\nuse_udp=false\nis_server=false\n' "$work/meters" \
+        >"$XDG_CONFIG_HOME/Vexo/Unknown.conf"
+}
+
+# start_meters TRACEFILE: starts the program (traced when TRACEFILE is not empty); sets $app.
+start_meters() {
+    write_settings
+    rm -f "$work/t0"
+    if [ -n "$1" ]; then
+        ORVANE_TRACE=$1 "$launcher" "$work/t0" "$meters" >/dev/null 2>>"$work/meters.log" &
+    else
+        "$launcher" "$work/t0" "$meters" >/dev/null 2>>"$work/meters.log" &
+    fi
+    app=$!
+    pids+=("$app")
+}
+
+# Waits until the program's window is mapped; sets $win.
+find_window() {
+    win=
+    for _ in $(seq 1 600); do
+        win=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true)
+        [ -n "$win" ] && return 0
+        kill -0 "$app" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "perf: the program's window did not appear" >&2
+    exit 1
+}
+
+# resize W H: resizes the window and waits until the X server reports the size, then lets the
+# relayout and its repaint pass.
+resize() {
+    xdotool windowsize "$win" "$1" "$2"
+    for _ in $(seq 1 100); do
+        xwininfo -id "$win" | grep -q "Width: $1\$" && xwininfo -id "$win" | grep -q "Height: $2\$" \
+            && break
+        sleep 0.05
+    done
+    sleep 2
+}
+
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+now_ns() { date +%s%N; }
+
+# cpu_over PID...: percent of one core that each process used over $seconds, on one line.
+cpu_over() {
+    local before=() after=() t0 t1 p i
+    for p in "$@"; do before+=("$(ticks "$p")"); done
+    t0=$(now_ns)
+    sleep "$seconds"
+    t1=$(now_ns)
+    for p in "$@"; do after+=("$(ticks "$p")"); done
+    for i in "${!before[@]}"; do
+        awk -v a="${before[i]}" -v b="${after[i]}" -v hz="$hz" -v ns=$((t1 - t0)) \
+            'BEGIN { printf "%.2f ", (b - a) / hz / (ns / 1e9) * 100 }'
+    done
+    echo
+}
+
+start_feed() {
+    "$feed" --serial "$work/console" --rate 100 --quiet \
+        --channel prog=programme:mix --channel sub=programme:music \
+        --channel crm=programme:speech &
+    feeder=$!
+    pids+=("$feeder")
+    sleep 1
+}
+
+hwm_mb() { awk '/^VmHWM:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
+
+# percentile P FILE: the P-th percentile (nearest rank) of the numbers in FILE, one a line.
+percentile() {
+    sort -n "$2" | awk -v p="$1" '{ v[NR] = $1 }
+        END { if (NR == 0) { print "n/a"; exit } r = int(p / 100 * NR + 0.999999);
+              if (r < 1) r = 1; printf "%.2f", v[r] }'
+}
+
+# The first start on a machine builds the font cache: not counted.
+start_meters "$work/warmup.trace"
+find_window
+stop "$app"
+
+# Start-up: from the exec to the first paint flushed, and where the time goes.
+# Per start, in ms: the total, then exec to main, main to the window built, to the first
+# paint, to that paint flushed.
+: >"$work/startup.ms"
+for run in $(seq 1 "$startups"); do
+    trace="$work/start$run.trace"
+    start_meters "$trace"
+    for _ in $(seq 1 300); do
+        grep -q '^firstshown ' "$trace" 2>/dev/null && break
+        sleep 0.05
+    done
+    stop "$app"
+    awk -v t0="$(cat "$work/t0")" '
+        { at[$1] = $2 }
+        END {
+            printf "%.1f %.1f %.1f %.1f %.1f\n", (at["firstshown"] - t0) / 1e6,
+                (at["main"] - t0) / 1e6, (at["window"] - at["main"]) / 1e6,
+                (at["firstpaint"] - at["window"]) / 1e6,
+                (at["firstshown"] - at["firstpaint"]) / 1e6
+        }' "$trace" >>"$work/startup.ms"
+done
+startup_median=$(percentile 50 "$work/startup.ms")
+# Where the time of the median start went.
+startup_parts=$(sort -n "$work/startup.ms" | awk -v n="$startups" 'NR == int((n + 1) / 2) {
+    printf "exec to main %s ms, main to window built %s ms, to first paint %s ms, " \
+        "to that paint flushed %s ms", $2, $3, $4, $5 }')
+
+rows=()
+for size in 986x580 1920x1080; do
+    w=${size%x*}
+    h=${size#*x}
+
+    # CPU, idle then live, and peak memory, without the trace.
+    start_meters ""
+    find_window
+    resize "$w" "$h"
+    read -r idle_app idle_x < <(cpu_over "$app" "$xvfb")
+    start_feed
+    read -r live_app live_x < <(cpu_over "$app" "$xvfb")
+    stop "$feeder"
+    hwm=$(hwm_mb "$app")
+    stop "$app"
+
+    # Latency, live, with the trace.
+    trace="$work/live$size.trace"
+    start_meters "$trace"
+    find_window
+    resize "$w" "$h"
+    start_feed
+    sleep "$seconds"
+    stop "$feeder"
+    stop "$app"
+    awk '$1 == "latency" { print $4 / 1e6 }' "$trace" >"$work/latency.ms"
+    # Longest wait between release ticks, and between clock ticks, while frames came in.
+    gaps=$(awk '
+        $1 == "frame" && !live { live = 1 }
+        live && $1 == "release" { if (r && $2 - r > mr) mr = $2 - r; r = $2 }
+        live && $1 == "clock" { if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
+        END { printf "%.1f %.1f", mr / 1e6, mc / 1e6 }' "$trace")
+    read -r gap_release gap_clock <<<"$gaps"
+    rows+=("$(printf '| %s | %s %% | %s %% | %s %% / %s %% | %s / %s / %s ms (%s) | %s / %s ms | %s MB |' \
+        "${w} × ${h}" "$idle_app" "$live_app" "$idle_x" "$live_x" \
+        "$(percentile 50 "$work/latency.ms")" "$(percentile 99 "$work/latency.ms")" \
+        "$(percentile 100 "$work/latency.ms")" "$(wc -l <"$work/latency.ms")" \
+        "$gap_release" "$gap_clock" "$hwm")")
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+echo
+echo "Orvane Meters, $(nproc) cores, ${seconds} s per figure; load average $load_before before," \
+    "$load_after after"
+echo
+echo "| Window | CPU idle | CPU live | Xvfb idle / live | Latency p50 / p99 / max (samples) |" \
+    "Longest release / clock tick gap, live | Peak memory (VmHWM) |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+echo "Start-up to the first painted window: median $startup_median ms of $startups starts" \
+    "(all: $(cut -d' ' -f1 "$work/startup.ms" | sort -n | paste -sd' ')); $startup_parts"
