@@ -24,10 +24,13 @@ void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
     double next;
     if (!releaseStep(meter->dBPosition, *level, releasePerTick, &next))
         return;
+    const int barBefore = meter->barHeight();
     meter->dBPosition = next;
-    // Repaint only when the bar moved by a whole pixel; most ticks of a slow fall do not.
+    // Repaint only when the bar moved by a whole pixel, as most ticks of a slow fall do not,
+    // and then only the rows it moved over: a meter is a tall column of a large window, and
+    // repainting all of it for a step of a few pixels cost most of the program's time.
     if (meter->CalculateMeter())
-        meter->update();
+        meter->update(meter->barChange(barBefore));
 }
 
 void MainWindow::meterRelease()

@@ -54,6 +54,8 @@ private slots:
     void gradientBarPixels_data();
     void gradientBarPixels();
     void solidBackgroundMarksZero();
+    void barChangeRepaintsEveryChangedRow_data();
+    void barChangeRepaintsEveryChangedRow();
     void backgroundImageFromEnvironment();
     void metaObjectNamesAndAliases();
 };
@@ -391,6 +393,52 @@ void TestPPMMeter::solidBackgroundMarksZero()
     QCOMPARE(QColor(image.pixel(4, 291 - zero)), QColor(0, 64, 0));
     QCOMPARE(QColor(image.pixel(4, 290 - zero)), QColor(64, 0, 0));
     QCOMPARE(QColor(image.pixel(4, 0)), QColor(64, 0, 0));
+}
+
+void TestPPMMeter::barChangeRepaintsEveryChangedRow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("gradientBar");
+    QTest::addColumn<bool>("dinCurve");
+
+    // An odd height draws the top row of a gradient bar differently from the same row inside
+    // a taller bar.
+    QTest::newRow("gradient bar, odd height") << QSize(12, 415) << true << true;
+    QTest::newRow("gradient bar, even height") << QSize(22, 772) << true << true;
+    QTest::newRow("two-colour bar, linear scale") << QSize(8, 291) << false << false;
+}
+
+// After a step of the level the owner repaints only barChange(): painting that band over the
+// old picture must give the picture a full repaint gives, for rises and falls alike.
+void TestPPMMeter::barChangeRepaintsEveryChangedRow()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, gradientBar);
+    QFETCH(bool, dinCurve);
+
+    VexoPPMMeter meter;
+    meter.resize(size);
+    meter.setGradientForground(gradientBar);
+    meter.setDINCurve(dinCurve);
+    const double levels[] = { -50.0, -41.3, -20.0, -6.1, -5.9, -0.2, 0.0, 2.7, 5.0 };
+    for (double from : levels) {
+        for (double to : levels) {
+            meter.dBPosition = from;
+            meter.CalculateMeter();
+            const int before = meter.barHeight();
+            QImage stepped(size, QImage::Format_RGB32);
+            meter.render(&stepped, QPoint(), QRegion(), QWidget::RenderFlags());
+            meter.dBPosition = to;
+            meter.CalculateMeter();
+            const QRect band = meter.barChange(before);
+            meter.render(&stepped, band.topLeft(), QRegion(band), QWidget::RenderFlags());
+            QImage full(size, QImage::Format_RGB32);
+            meter.render(&full, QPoint(), QRegion(), QWidget::RenderFlags());
+            QVERIFY2(stepped == full, qPrintable(QStringLiteral("from %1 dB to %2 dB")
+                                                     .arg(from)
+                                                     .arg(to)));
+        }
+    }
 }
 
 void TestPPMMeter::backgroundImageFromEnvironment()

@@ -114,6 +114,17 @@ bool VexoPPMMeter::CalculateMeter()
     return true;
 }
 
+QRect VexoPPMMeter::barChange(int previousBarHeight) const
+{
+    // A row's pixels depend only on the row and on whether the bar reaches it, except that
+    // the top row of a bar may be drawn differently from the same row inside a taller bar:
+    // the band runs from the higher top down to and including the lower top.
+    const int h = height();
+    const int top = h - qMax(previousBarHeight, BarHeight);
+    const int lowerTop = h - qMin(previousBarHeight, BarHeight);
+    return QRect(0, top, width(), lowerTop - top + 1).intersected(rect());
+}
+
 void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
 {
     dBPosition = NewdBPosition;
@@ -231,7 +242,9 @@ void VexoPPMMeter::loadBackgroundImage()
 void VexoPPMMeter::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // No antialiasing: every shape here is a rectangle on whole pixels, where it would change no
+    // pixel, but it sends each fill through the raster engine's coverage rasterizer, which made
+    // a meter's paint about nine times as slow; six meters repaint hundreds of times a second.
     painter.setPen(Qt::NoPen);
 
     if (!BackgroundImage->isNull())

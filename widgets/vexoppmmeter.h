@@ -71,6 +71,9 @@ public:
     void setPPMMeterBackgroundFileName(const QString &fileName);
 
     int barHeight() const { return BarHeight; }
+    // The rows whose pixels differ between a bar `previousBarHeight` high and the bar as it
+    // stands now, at the current size: after a step of the level only these need a repaint.
+    QRect barChange(int previousBarHeight) const;
     int zeroMarkHeight() const { return ZeroMarkHeight; }
     const QImage &backgroundImage() const { return *BackgroundImage; }
 
