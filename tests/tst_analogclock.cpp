@@ -115,18 +115,21 @@ struct Stage
     QImage picture() { return backdrop.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
 
-// Counts the paints a widget receives.
+// Counts the paints a widget receives, and the pixels they cover.
 class PaintCounter : public QObject
 {
 public:
     explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
     int paints = 0;
+    QRegion painted;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
         return false;
     }
 };
@@ -179,6 +182,8 @@ private slots:
     void settersRepaintOnlyOnChange();
     void nanCountDownAlwaysChanges();
     void repaintsOncePerSecond();
+    void secondStepRepaintsWhatChanged_data();
+    void secondStepRepaintsWhatChanged();
     void startAtFullMinuteShowsMidnightUntilSecondOne();
     void firstTimerTickTakesOverTheTime();
 };
@@ -673,6 +678,76 @@ void TestAnalogClock::repaintsOncePerSecond()
     QCOMPARE(clock.displayedHour(), 10);
     QCOMPARE(clock.displayedMinute(), 15);
     QCOMPARE(clock.displayedSecond(), 10);
+}
+
+void TestAnalogClock::secondStepRepaintsWhatChanged_data()
+{
+    QTest::addColumn<QTime>("from");
+    QTest::addColumn<QTime>("to");
+    QTest::addColumn<bool>("countDown");
+    // The largest share of the face, in percent, that the repaint may cover; 100 asks for
+    // the whole face.
+    QTest::addColumn<int>("share");
+
+    QTest::newRow("next second") << QTime(10, 15, 7) << QTime(10, 15, 8) << false << 5;
+    QTest::newRow("a second skipped") << QTime(10, 15, 7) << QTime(10, 15, 9) << false << 5;
+    QTest::newRow("count-down dots") << QTime(10, 15, 7) << QTime(10, 15, 8) << true << 5;
+    // The minute hand jumps back by 4.5 degrees: its old place is repainted too.
+    QTest::newRow("set back within the minute")
+        << QTime(10, 15, 50) << QTime(10, 15, 5) << false << 50;
+    QTest::newRow("new minute") << QTime(10, 15, 59) << QTime(10, 16, 0) << false << 100;
+}
+
+// A new second repaints only the dots and the minute hand it moves; every pixel that changes
+// lies in the repainted region, and the face painted only there matches a whole new face.
+void TestAnalogClock::secondStepRepaintsWhatChanged()
+{
+    QFETCH(QTime, from);
+    QFETCH(QTime, to);
+    QFETCH(bool, countDown);
+    QFETCH(int, share);
+
+    // The main window's look.
+    Stage stage(QSize(410, 410));
+    VexoAnalogClock *clock = stage.clock;
+    clock->setHourLines(true);
+    clock->setMinuteLines(true);
+    clock->setSecondDots(true);
+    clock->setSecondDotsCountDown(countDown);
+    clock->setDotSize(4);
+    clock->setDotColor(Yellow);
+    clock->setHands(true);
+    clock->setMinuteHandBorder(8);
+    clock->setMinuteHandLength(28);
+    stage.backdrop.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stage.backdrop));
+    stage.showTime(from);
+    flushPaints();
+    const QImage before = stage.picture();
+
+    PaintCounter counter(clock);
+    stage.time.set(to);
+    clock->checkTime();
+    flushPaints();
+    const QRegion painted = counter.painted;
+    const QImage after = stage.picture();
+    QVERIFY(before != after);
+    if (share == 100) {
+        QCOMPARE(painted, QRegion(clock->rect()));
+        return;
+    }
+    int area = 0;
+    for (const QRect &r : painted)
+        area += r.width() * r.height();
+    QVERIFY2(area * 100 < share * 410 * 410, qPrintable(QString::number(area)));
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y))
+                QVERIFY2(painted.contains(QPoint(x, y)),
+                         qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
+    QImage stepped = before;
+    stage.backdrop.render(&stepped, painted.boundingRect().topLeft(), painted);
+    QCOMPARE(stepped, after);
 }
 
 void TestAnalogClock::startAtFullMinuteShowsMidnightUntilSecondOne()

@@ -2,8 +2,12 @@
 
 #include "clocksource.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPolygon>
+#include <QRegion>
 #include <QTimer>
+#include <QTransform>
 
 #include <limits>
 
@@ -321,10 +325,17 @@ void VexoAnalogClock::checkTime()
     const QTime now = currentTime(clock);
     if (now.second() == second)
         return;
+    // Within one minute only a few second dots and the minute hand move: only their pixels are
+    // repainted. A new minute, and an end-time arc, which counts the seconds, repaint the face.
+    const bool sameMinute = now.hour() == hour && now.minute() == minute && !EndTime;
+    const int previous = second;
     hour = now.hour();
     minute = now.minute();
     second = now.second();
-    update();
+    if (sameMinute)
+        update(secondStepRegion(previous, second));
+    else
+        update();
 }
 
 namespace {
@@ -351,35 +362,89 @@ QPen facePen(const QColor &color, int width)
                 Qt::BevelJoin);
 }
 
+// A hand: its base across the radius 100 - border - length, its tip on 100 - border.
+QPolygon handTriangle(int width, int border, int length)
+{
+    return QPolygon({ QPoint(half(width), border + length - 100),
+                      QPoint(-half(width), border + length - 100), QPoint(0, border - 100) });
+}
+
+// The pixels a shape can touch: its logical bounds mapped to the device, widened for the
+// antialiased edge.
+QRect deviceBounds(const QTransform &transform, const QRectF &logical)
+{
+    return transform.mapRect(logical).toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+// A second dot at 12 o'clock with its outline, which the one-unit pen draws half outside.
+QRectF dotBounds(int size)
+{
+    return QRectF(-half(size), size - 100, size, size).adjusted(-1, -1, 1, 1);
+}
+
+// A tick at 12 o'clock from y1 to y2: the square caps reach half the pen width beyond both ends.
+QRectF tickBounds(int y1, int y2, int width)
+{
+    return QRectF(-width, qMin(y1, y2) - width, 2 * width, qAbs(y2 - y1) + 2 * width);
+}
+
 } // namespace
 
-void VexoAnalogClock::paintEvent(QPaintEvent *)
+QTransform VexoAnalogClock::faceTransform() const
 {
-    const QPoint hourHand[3] = {
-        QPoint(half(HourHandWidth), HourHandBorder + HourHandLength - 100),
-        QPoint(-half(HourHandWidth), HourHandBorder + HourHandLength - 100),
-        QPoint(0, HourHandBorder - 100),
-    };
-    const QPoint minuteHand[3] = {
-        QPoint(half(MinuteHandWidth), MinuteHandBorder + MinuteHandLength - 100),
-        QPoint(-half(MinuteHandWidth), MinuteHandBorder + MinuteHandLength - 100),
-        QPoint(0, MinuteHandBorder - 100),
-    };
+    // Integer halves: an odd-sized widget keeps its centre on a pixel corner.
+    QTransform face;
+    face.translate(static_cast<qreal>(width() / 2), static_cast<qreal>(height() / 2));
+    const int side = qMin(width(), height());
+    face.scale(side / 200.0, side / 200.0);
+    return face;
+}
+
+QRegion VexoAnalogClock::secondStepRegion(int from, int to) const
+{
+    const QTransform face = faceTransform();
+    QRegion region;
+    if (SecondDots) {
+        // Dots are drawn up to the second, or in count-down mode from it on: those between
+        // the two seconds change.
+        const int first = qMax(qMin(from, to) + (SecondDotsCountDown ? 0 : 1), 0);
+        const int last = qMin(qMax(from, to) - (SecondDotsCountDown ? 1 : 0), 59);
+        for (int i = first; i <= last; ++i)
+            region += deviceBounds(QTransform(face).rotate(6.0 * i), dotBounds(DotSize));
+    }
+    if (Hands) {
+        const QRectF hand
+            = handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength).boundingRect();
+        for (int s : { from, to })
+            region += deviceBounds(QTransform(face).rotate((s / 60.0 + minute) * 6.0), hand);
+    }
+    return region;
+}
+
+void VexoAnalogClock::paintEvent(QPaintEvent *event)
+{
+    const QPolygon hourHand = handTriangle(HourHandWidth, HourHandBorder, HourHandLength);
+    const QPolygon minuteHand = handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength);
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    // Integer halves: an odd-sized widget keeps its centre on a pixel corner.
-    painter.translate(static_cast<qreal>(width() / 2), static_cast<qreal>(height() / 2));
-    const int side = qMin(width(), height());
-    painter.scale(side / 200.0, side / 200.0);
+    painter.setTransform(faceTransform());
+    // Ticks and dots wholly outside the pixels to repaint are left out: clipped away they
+    // would change nothing, but each would still be rasterised, and most repaints are a
+    // second's few dots or the band of the digital clock over the face.
+    const QRect dirty = event->rect();
 
     for (int i = 0; i < 60; ++i) {
         const bool hourPosition = i % 5 == 0;
         if (hourPosition ? HourLines : MinuteLines) {
             const int w = hourPosition ? HourLinesWidth : MinuteLinesWidth;
             const int length = hourPosition ? HourLinesLength : MinuteLinesLength;
-            painter.setPen(facePen(hourPosition ? HourLinesColor : MinuteLinesColor, w));
-            painter.drawLine(0, length - 96 + w / 2, 0, w / 2 - 96);
+            const int outer = w / 2 - 96;
+            const int inner = length - 96 + w / 2;
+            if (dirty.intersects(deviceBounds(painter.transform(), tickBounds(inner, outer, w)))) {
+                painter.setPen(facePen(hourPosition ? HourLinesColor : MinuteLinesColor, w));
+                painter.drawLine(0, inner, 0, outer);
+            }
         }
         painter.rotate(6.0);
     }
@@ -429,23 +494,23 @@ void VexoAnalogClock::paintEvent(QPaintEvent *)
         painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
         painter.save();
         painter.rotate((minute / 60.0 + hour) * 30.0);
-        painter.drawConvexPolygon(hourHand, 3);
+        painter.drawConvexPolygon(hourHand);
         painter.restore();
 
         painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
         painter.save();
         painter.rotate((second / 60.0 + minute) * 6.0);
-        painter.drawConvexPolygon(minuteHand, 3);
+        painter.drawConvexPolygon(minuteHand);
         painter.restore();
     }
 
     const int d = DotSize;
     for (int i = 0; i < 60; ++i) {
-        if (SecondDots) {
+        if (SecondDots && (SecondDotsCountDown ? i >= second : i <= second)
+            && dirty.intersects(deviceBounds(painter.transform(), dotBounds(d)))) {
             painter.setPen(DotColor);
             painter.setBrush(QBrush(DotColor, Qt::SolidPattern));
-            if (SecondDotsCountDown ? i >= second : i <= second)
-                painter.drawEllipse(QRect(-half(d), d - 100, d, d));
+            painter.drawEllipse(QRect(-half(d), d - 100, d, d));
         }
         painter.rotate(6.0);
     }

@@ -5,7 +5,9 @@
 
 class ClockSource;
 class QPaintEvent;
+class QRegion;
 class QTimer;
+class QTransform;
 
 // Studio clock face: hour and minute ticks, a ring of 60 second dots, two short triangular
 // hands near the rim, an optional end-time marker with a 15-second approach arc and an optional
@@ -131,6 +133,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The face's frame: origin at the centre, 200 units across the shorter side.
+    QTransform faceTransform() const;
+    // The pixels where the second dots and the minute hand differ between two seconds of one
+    // minute.
+    QRegion secondStepRegion(int from, int to) const;
+
     bool HourLines;
     int HourLinesLength;
     int HourLinesWidth;
