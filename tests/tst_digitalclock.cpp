@@ -20,18 +20,21 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s, int ms = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
 }
 
-// Counts the paints a widget receives.
+// Counts the paints a widget receives, and the pixels they cover.
 class PaintCounter : public QObject
 {
 public:
     explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
     int paints = 0;
+    QRegion painted;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
         return false;
     }
 };
@@ -146,6 +149,8 @@ private slots:
     void texts();
     void dateTurnsAtMidnightWithTheTime();
     void secondChangesRepaintTicksDoNot();
+    void secondStepRepaintsWhatChanged_data();
+    void secondStepRepaintsWhatChanged();
     void realTimerRepaintsOncePerSecond();
     void firstReadingAtSecondZeroRequestsNoRepaint();
     void settersRepaintOnlyOnChange_data();
@@ -235,6 +240,68 @@ void TestDigitalClock::secondChangesRepaintTicksDoNot()
         previous = text;
     }
     QCOMPARE(counter.paints - before, 2);
+}
+
+void TestDigitalClock::secondStepRepaintsWhatChanged_data()
+{
+    QTest::addColumn<QDateTime>("from");
+    QTest::addColumn<QDateTime>("to");
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<bool>("wholeClock");
+
+    const QFont plain(QStringLiteral("DejaVu Sans"), 40);
+    QFont slanted(QStringLiteral("DejaVu Sans"), 40, QFont::Bold, true);
+    QTest::newRow("next second") << at(2026, 12, 7, 10, 8, 30) << at(2026, 12, 7, 10, 8, 31)
+                                 << plain << false;
+    QTest::newRow("new hour") << at(2026, 12, 7, 10, 59, 59) << at(2026, 12, 7, 11, 0, 0) << plain
+                              << false;
+    // Italic glyphs reach past their advance.
+    QTest::newRow("bold italic") << at(2026, 12, 7, 17, 47, 38) << at(2026, 12, 7, 17, 47, 39)
+                                 << slanted << false;
+    QTest::newRow("midnight") << at(2026, 12, 7, 23, 59, 59) << at(2026, 12, 8, 0, 0, 0) << plain
+                              << true;
+}
+
+// A new second repaints where the time's ink lies; every pixel that changes lies in the
+// repainted region, and the clock painted only there matches a whole new clock.
+void TestDigitalClock::secondStepRepaintsWhatChanged()
+{
+    QFETCH(QDateTime, from);
+    QFETCH(QDateTime, to);
+    QFETCH(QFont, font);
+    QFETCH(bool, wholeClock);
+
+    Stage stage(QSize(410, 111), false);
+    stage.clock->setTimeDisplayFont(font);
+    stage.clock->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+    stage.backdrop.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stage.backdrop));
+    stage.time.set(from);
+    stage.clock->checkTime();
+    flushPaints();
+    const QImage before = stage.picture();
+
+    PaintCounter counter(stage.clock);
+    stage.time.set(to);
+    stage.clock->checkTime();
+    flushPaints();
+    const QRegion painted = counter.painted;
+    const QImage after = stage.picture();
+    QVERIFY(before != after);
+    if (wholeClock) {
+        QCOMPARE(painted, QRegion(stage.clock->rect()));
+        return;
+    }
+    QVERIFY2(painted.boundingRect().height() < 111 * 3 / 4,
+             qPrintable(describe(painted.boundingRect())));
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y))
+                QVERIFY2(painted.contains(QPoint(x, y)),
+                         qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
+    QImage stepped = before;
+    stage.backdrop.render(&stepped, painted.boundingRect().topLeft(), painted);
+    QCOMPARE(stepped, after);
 }
 
 void TestDigitalClock::realTimerRepaintsOncePerSecond()

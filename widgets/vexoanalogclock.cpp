@@ -432,7 +432,7 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
     // Ticks and dots wholly outside the pixels to repaint are left out: clipped away they
     // would change nothing, but each would still be rasterised, and most repaints are a
     // second's few dots or the band of the digital clock over the face.
-    const QRect dirty = event->rect();
+    const QRegion &dirty = event->region();
 
     for (int i = 0; i < 60; ++i) {
         const bool hourPosition = i % 5 == 0;

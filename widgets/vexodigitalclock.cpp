@@ -3,6 +3,7 @@
 #include "clocksource.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
 #include <QTimer>
@@ -76,21 +77,6 @@ void VexoDigitalClock::setDateDisplayFontColor(QColor value)
     }
 }
 
-void VexoDigitalClock::checkTime()
-{
-    // One reading for both lines, so that at midnight the date turns with the time.
-    const QDateTime now = currentDateTime(clock);
-    const QLocale locale;
-    TimeText = locale.toString(now.time(), QStringLiteral("hh:mm:ss"));
-    DateText = locale.toString(now.date(), QStringLiteral("ddd d MMM yyyy"));
-
-    const int seconds = now.time().second();
-    if (seconds == LastSecond)
-        return;
-    LastSecond = seconds;
-    update();
-}
-
 namespace {
 
 // QPainter::setFont fills in what a font leaves unset (a font made from a family and a size
@@ -103,6 +89,35 @@ QFont complete(QFont font)
 }
 
 } // namespace
+
+void VexoDigitalClock::checkTime()
+{
+    // One reading for both lines, so that at midnight the date turns with the time.
+    const QDateTime now = currentDateTime(clock);
+    const QLocale locale;
+    const QString shownTime = TimeText;
+    const QString shownDate = DateText;
+    TimeText = locale.toString(now.time(), QStringLiteral("hh:mm:ss"));
+    DateText = locale.toString(now.date(), QStringLiteral("ddd d MMM yyyy"));
+
+    const int seconds = now.time().second();
+    if (seconds == LastSecond)
+        return;
+    LastSecond = seconds;
+    if (DateText != shownDate || !TimeDisplay) {
+        update();
+        return;
+    }
+    // Only the time's ink changes: repaint where the old and the new text lie, with a margin
+    // for glyphs that reach past their advance. The clock stands over the analog clock's face,
+    // which then repaints a small patch instead of a band across the whole dial.
+    const QFontMetrics metrics(complete(TimeDisplayFont), this);
+    const QRect box(0, 0, width(), height() / 2);
+    const int margin = 2 + metrics.height() / 4;
+    const QRect ink = metrics.boundingRect(box, Qt::AlignCenter, TimeText)
+        | metrics.boundingRect(box, Qt::AlignCenter, shownTime);
+    update(ink.adjusted(-margin, -margin, margin, margin));
+}
 
 void VexoDigitalClock::paintEvent(QPaintEvent *)
 {
