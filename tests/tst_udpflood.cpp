@@ -215,10 +215,10 @@ void TestUdpFlood::floodFromServerAndStranger()
     QVERIFY(stranger.sent() > 100000);
 
     // The release timer never waits more than 100 ms; the clocks, whose timers run every
-    // 100 ms, never tick more than 100 ms late.
-    QVERIFY2(releaseGaps.longestMs() <= 100.0, "the release timer starved");
-    QVERIFY2(analogGaps.longestMs() <= 200.0, "the analog clock starved");
-    QVERIFY2(digitalGaps.longestMs() <= 200.0, "the digital clock starved");
+    // 100 ms, never tick more than 100 ms late (TimingSlack times that in a sanitized build).
+    QVERIFY2(releaseGaps.longestMs() <= 100.0 * TimingSlack, "the release timer starved");
+    QVERIFY2(analogGaps.longestMs() <= 200.0 * TimingSlack, "the analog clock starved");
+    QVERIFY2(digitalGaps.longestMs() <= 200.0 * TimingSlack, "the digital clock starved");
     QCOMPARE(strangerTargets, 0);
     QVERIFY(serverTargetChanges > 100);
     QVERIFY2(memory.growthKbAfter(2000) < 5 * 1024, "memory grew during the flood");
