@@ -13,6 +13,12 @@ int main(int argc, char **argv)
     // renderer and LLVM: some 50 MB of memory and a slower start, for nothing.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+    // With shared-memory images the X11 platform waits for the X server before it paints into
+    // a part of the window that it sent before: a round trip for nearly every repaint of a
+    // meter, hundreds a second, for copying a few rows. Sent through the connection, the rows
+    // need no waiting; a live display then costs about a fifth less of both processes' time.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 
     QApplication app(argc, argv);
     quitOnShutdownSignals(&app);
