@@ -13,8 +13,10 @@
 #
 # Figures are only worth having on a quiet machine: it first waits, for at most
 # ORVANE_BENCH_WAIT seconds (default 1200), until the 1-minute load average is below 1.0,
-# and prints the load average with the figures. ORVANE_BENCH_SECONDS (default 20) and
-# ORVANE_BENCH_STARTUPS (default 7) change the measuring time and the number of starts.
+# and prints the load average with the figures. Each figure is taken in ORVANE_BENCH_RUNS
+# (default 3) separate starts of the program, which differ by more than the targets' margins;
+# ORVANE_BENCH_SECONDS (default 20) and ORVANE_BENCH_STARTUPS (default 7) change the measuring
+# time and the number of starts timed.
 # The program runs serial only, never as a server, with a settings folder of its own.
 # Everything the script starts, it ends by process id.
 set -euo pipefail
@@ -22,6 +24,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 seconds=${ORVANE_BENCH_SECONDS:-20}
 startups=${ORVANE_BENCH_STARTUPS:-7}
+runs=${ORVANE_BENCH_RUNS:-3}
 maxwait=${ORVANE_BENCH_WAIT:-1200}
 hz=$(getconf CLK_TCK)
 
@@ -68,8 +71,10 @@ done
 quiet || echo "perf: the machine is still busy (load $(load1)); measuring anyway" >&2
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# The display: Xvfb picks a free number and writes it to descriptor 3.
-Xvfb -displayfd 3 -screen 0 2048x1152x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# The display: Xvfb picks a free number and writes it to descriptor 3. Without -noreset it
+# resets whenever its last client leaves, which here is after every start of the program.
+Xvfb -displayfd 3 -screen 0 2048x1152x24 -nolisten tcp -noreset 3>"$work/display" \
+    2>"$work/xvfb.log" &
 xvfb=$!
 pids+=("$xvfb")
 for _ in $(seq 1 100); do
@@ -121,6 +126,8 @@ find_window() {
     done
     echo "perf: the program's window did not appear; its output:" >&2
     cat "$work/meters.log" >&2
+    kill -0 "$xvfb" 2>/dev/null || echo "perf: Xvfb is gone; its output:" >&2
+    cat "$work/xvfb.log" >&2
     exit 1
 }
 
@@ -204,57 +211,73 @@ startup_parts=$(sort -n "$work/startup.ms" | awk -v n="$startups" 'NR == int((n 
     printf "exec to main %s ms, main to window built %s ms, to first paint %s ms, " \
         "to that paint flushed %s ms", $2, $3, $4, $5 }')
 
+# "median (lowest–highest)" of column $1 of the file $2.
+spread() {
+    cut -d' ' -f"$1" "$2" | sort -n | awk '{ v[NR] = $1 }
+        END { printf "%s (%s–%s)", v[int((NR + 1) / 2)], v[1], v[NR] }'
+}
+
 rows=()
 for size in 986x580 1920x1080; do
     w=${size%x*}
     h=${size#*x}
+    : >"$work/cpu"
+    : >"$work/latency.ms"
+    : >"$work/aftertick.ms"
+    : >"$work/gaps"
+    # Each run is a new start: how the console's frames, the release ticks and the clocks'
+    # ticks fall together differs from start to start, and so does the cost of waking up.
+    for run in $(seq 1 "$runs"); do
+        # CPU, idle then live, and peak memory, without the trace.
+        start_meters ""
+        find_window
+        resize "$w" "$h"
+        read -r idle_app idle_x < <(cpu_over "$app" "$xvfb")
+        start_feed
+        read -r live_app live_x < <(cpu_over "$app" "$xvfb")
+        stop "$feeder"
+        echo "$idle_app $live_app $idle_x $live_x $(hwm_mb "$app")" >>"$work/cpu"
+        stop "$app"
 
-    # CPU, idle then live, and peak memory, without the trace.
-    start_meters ""
-    find_window
-    resize "$w" "$h"
-    read -r idle_app idle_x < <(cpu_over "$app" "$xvfb")
-    start_feed
-    read -r live_app live_x < <(cpu_over "$app" "$xvfb")
-    stop "$feeder"
-    hwm=$(hwm_mb "$app")
-    stop "$app"
-
-    # Latency, live, with the trace.
-    trace="$work/live$size.trace"
-    start_meters "$trace"
-    find_window
-    resize "$w" "$h"
-    start_feed
-    sleep "$seconds"
-    stop "$feeder"
-    stop "$app"
-    awk '$1 == "latency" { print $4 / 1e6 }' "$trace" >"$work/latency.ms"
-    # The part of each latency after the release tick that moved the bar: the rest is the
-    # wait for that tick, at most one tick interval by design.
-    awk '$1 == "release" { tick = $2 } $1 == "latency" { print ($2 - tick) / 1e6 }' "$trace" \
-        >"$work/aftertick.ms"
-    # Longest wait between release ticks, and between clock ticks, while frames came in.
-    gaps=$(awk '
-        $1 == "frame" && !live { live = 1 }
-        live && $1 == "release" { if (r && $2 - r > mr) mr = $2 - r; r = $2 }
-        live && $1 == "clock" { if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
-        END { printf "%.1f %.1f", mr / 1e6, mc / 1e6 }' "$trace")
-    read -r gap_release gap_clock <<<"$gaps"
+        # Latency, live, with the trace.
+        trace="$work/live$size.$run.trace"
+        start_meters "$trace"
+        find_window
+        resize "$w" "$h"
+        start_feed
+        sleep "$seconds"
+        stop "$feeder"
+        stop "$app"
+        awk '$1 == "latency" { print $4 / 1e6 }' "$trace" >>"$work/latency.ms"
+        # The part of each latency after the release tick that moved the bar: the rest is
+        # the wait for that tick, at most one tick interval by design.
+        awk '$1 == "release" { tick = $2 } $1 == "latency" { print ($2 - tick) / 1e6 }' \
+            "$trace" >>"$work/aftertick.ms"
+        # Longest wait between release ticks, and between clock ticks, while frames came in.
+        awk '
+            $1 == "frame" && !live { live = 1 }
+            live && $1 == "release" { if (r && $2 - r > mr) mr = $2 - r; r = $2 }
+            live && $1 == "clock" { if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
+            END { printf "%.1f %.1f\n", mr / 1e6, mc / 1e6 }' "$trace" >>"$work/gaps"
+    done
     row='| %s | %s %% | %s %% | %s %% / %s %% | %s / %s / %s ms (%s) | %s / %s ms '
     row+='| %s / %s ms | %s MB |'
     rows+=("$(printf "$row" \
-        "${w} × ${h}" "$idle_app" "$live_app" "$idle_x" "$live_x" \
+        "${w} × ${h}" "$(spread 1 "$work/cpu")" "$(spread 2 "$work/cpu")" \
+        "$(percentile 50 <(cut -d' ' -f3 "$work/cpu"))" \
+        "$(percentile 50 <(cut -d' ' -f4 "$work/cpu"))" \
         "$(percentile 50 "$work/latency.ms")" "$(percentile 99 "$work/latency.ms")" \
         "$(percentile 100 "$work/latency.ms")" "$(wc -l <"$work/latency.ms")" \
         "$(percentile 50 "$work/aftertick.ms")" "$(percentile 99 "$work/aftertick.ms")" \
-        "$gap_release" "$gap_clock" "$hwm")")
+        "$(percentile 100 <(cut -d' ' -f1 "$work/gaps"))" \
+        "$(percentile 100 <(cut -d' ' -f2 "$work/gaps"))" \
+        "$(percentile 100 <(cut -d' ' -f5 "$work/cpu"))")")
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo
-echo "Orvane Meters, $(nproc) cores, ${seconds} s per figure; load average $load_before before," \
-    "$load_after after"
+echo "Orvane Meters, $(nproc) cores, $runs runs of ${seconds} s per figure (median, lowest and" \
+    "highest; latencies of all runs together); load average $load_before before, $load_after after"
 echo
 echo "| Window | CPU idle | CPU live | Xvfb idle / live | Latency p50 / p99 / max (samples) |" \
     "of it after the tick, p50 / p99 | Longest release / clock tick gap, live |" \
