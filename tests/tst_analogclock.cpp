@@ -1,10 +1,10 @@
-#include "fixedclock.h"
+#include "clockstage.h"
+#include "paintcounter.h"
 #include "testsupport.h"
 #include "vexoanalogclock.h"
 
 #include <QImage>
 #include <QMetaProperty>
-#include <QPalette>
 #include <QtMath>
 
 #include <cmath>
@@ -78,25 +78,12 @@ double measuredRadius(const QImage &image, const Face &face, QPointF circleCentr
     return sum > 0 ? weighted / sum : -1.0;
 }
 
-// The clock on a plain backdrop: it paints no background, so whatever it leaves out shows the
-// backdrop's colour.
-struct Stage
+// A bare face: each test switches on what it looks at.
+struct Stage : ClockStage<VexoAnalogClock>
 {
-    FixedClock time;
-    QWidget backdrop;
-    VexoAnalogClock *clock;
-
     explicit Stage(QSize size)
+        : ClockStage(size, Backdrop)
     {
-        backdrop.resize(size);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, Backdrop);
-        backdrop.setPalette(palette);
-        backdrop.setAutoFillBackground(true);
-        clock = new VexoAnalogClock(&backdrop);
-        clock->setGeometry(QRect(QPoint(0, 0), size));
-        clock->setClockSource(&time);
-        // A bare face: each test switches on what it looks at.
         clock->setSecondDots(false);
         clock->setHands(false);
     }
@@ -111,35 +98,7 @@ struct Stage
         time.set(t);
         clock->checkTime();
     }
-
-    QImage picture() { return backdrop.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
-
-// Counts the paints a widget receives, and the pixels they cover.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
-    int paints = 0;
-    QRegion painted;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            painted += static_cast<QPaintEvent *>(event)->region();
-        }
-        return false;
-    }
-};
-
-// Delivers pending update requests, so that every requested repaint has happened.
-void flushPaints()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 QVariant otherValue(const QVariant &value)
 {
@@ -608,28 +567,10 @@ void TestAnalogClock::settersRepaintOnlyOnChange()
     clock.setClockSource(&time);
     clock.checkTime();
     PaintCounter counter(&clock);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QTRY_VERIFY(counter.paints > 0);
-    flushPaints();
+    QVERIFY(shownAndPainted(clock, counter));
 
-    const QVariant current = property.read(&clock);
-    int paints = counter.paints;
-    QVERIFY(property.write(&clock, current));
-    flushPaints();
-    QCOMPARE(counter.paints, paints);
-
-    const QVariant changed = otherValue(current);
-    QVERIFY(changed.isValid());
-    QVERIFY(property.write(&clock, changed));
-    flushPaints();
-    QCOMPARE(counter.paints, paints + 1);
-    QCOMPARE(property.read(&clock), changed);
-
-    paints = counter.paints;
-    QVERIFY(property.write(&clock, changed));
-    flushPaints();
-    QCOMPARE(counter.paints, paints);
+    const QVariant changed = otherValue(property.read(&clock));
+    checkRepaintOnlyOnChange(clock, property, counter, changed, changed);
 }
 
 void TestAnalogClock::nanCountDownAlwaysChanges()
@@ -639,10 +580,7 @@ void TestAnalogClock::nanCountDownAlwaysChanges()
     clock.setClockSource(&time);
     clock.checkTime();
     PaintCounter counter(&clock);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QTRY_VERIFY(counter.paints > 0);
-    flushPaints();
+    QVERIFY(shownAndPainted(clock, counter));
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (int round = 1; round <= 3; ++round) {
@@ -661,10 +599,7 @@ void TestAnalogClock::repaintsOncePerSecond()
     clock.setClockSource(&time);
     clock.checkTime();
     PaintCounter counter(&clock);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QTRY_VERIFY(counter.paints > 0);
-    flushPaints();
+    QVERIFY(shownAndPainted(clock, counter));
 
     // Thirty ticks 100 ms apart cross three second boundaries.
     const int before = counter.paints;
@@ -740,14 +675,7 @@ void TestAnalogClock::secondStepRepaintsWhatChanged()
     for (const QRect &r : painted)
         area += r.width() * r.height();
     QVERIFY2(area * 100 < share * 410 * 410, qPrintable(QString::number(area)));
-    for (int y = 0; y < after.height(); ++y)
-        for (int x = 0; x < after.width(); ++x)
-            if (before.pixel(x, y) != after.pixel(x, y))
-                QVERIFY2(painted.contains(QPoint(x, y)),
-                         qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
-    QImage stepped = before;
-    stage.backdrop.render(&stepped, painted.boundingRect().topLeft(), painted);
-    QCOMPARE(stepped, after);
+    stage.checkRepaintCovers(before, after, painted);
 }
 
 void TestAnalogClock::startAtFullMinuteShowsMidnightUntilSecondOne()

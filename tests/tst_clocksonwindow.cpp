@@ -1,5 +1,6 @@
 #include "fixedclock.h"
 #include "mainwindowprobe.h"
+#include "paintcounter.h"
 #include "testsupport.h"
 #include "vexoanalogclock.h"
 #include "vexodigitalclock.h"
@@ -19,12 +20,6 @@ QStringList childWidgetNames(const QWidget *parent)
             names << child->objectName();
     }
     return names;
-}
-
-void flushPaints()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
 }
 
 QString describe(const QColor &c)

@@ -1,4 +1,5 @@
-#include "fixedclock.h"
+#include "clockstage.h"
+#include "paintcounter.h"
 #include "testsupport.h"
 #include "vexodigitalclock.h"
 
@@ -7,7 +8,6 @@
 #include <QImage>
 #include <QLocale>
 #include <QMetaProperty>
-#include <QPalette>
 
 namespace {
 
@@ -20,50 +20,13 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s, int ms = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
 }
 
-// Counts the paints a widget receives, and the pixels they cover.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
-    int paints = 0;
-    QRegion painted;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            painted += static_cast<QPaintEvent *>(event)->region();
-        }
-        return false;
-    }
-};
-
-// Delivers pending update requests, so that every requested repaint has happened.
-void flushPaints()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
 // The clock on a plain backdrop: it fills no background, so around the text the backdrop shows.
-struct Stage
+struct Stage : ClockStage<VexoDigitalClock>
 {
-    FixedClock time;
-    QWidget backdrop;
-    VexoDigitalClock *clock;
-
     // Unless told otherwise the clock has read Mon 7 Dec 2026, 10:08:30.
     explicit Stage(QSize size, bool read = true)
+        : ClockStage(size, Backdrop)
     {
-        backdrop.resize(size);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, Backdrop);
-        backdrop.setPalette(palette);
-        backdrop.setAutoFillBackground(true);
-        clock = new VexoDigitalClock(&backdrop);
-        clock->setGeometry(QRect(QPoint(0, 0), size));
-        clock->setClockSource(&time);
         // Time and date in colours of their own, so each line's ink can be told apart.
         clock->setTimeDisplayFontColor(White);
         clock->setDateDisplayFontColor(Yellow);
@@ -72,8 +35,6 @@ struct Stage
             clock->checkTime();
         }
     }
-
-    QImage picture() { return backdrop.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
 
 // Antialiased text over the backdrop: bright red tells ink, blue tells white from yellow.
@@ -221,10 +182,7 @@ void TestDigitalClock::secondChangesRepaintTicksDoNot()
     clock.setClockSource(&clockSource);
     clock.checkTime();
     PaintCounter counter(&clock);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QTRY_VERIFY(counter.paints > 0);
-    flushPaints();
+    QVERIFY(shownAndPainted(clock, counter));
 
     // Ticks 100 ms apart from 12:00:07.150 to 12:00:09.550: ten in each second, two changes.
     const int before = counter.paints;
@@ -294,14 +252,7 @@ void TestDigitalClock::secondStepRepaintsWhatChanged()
     }
     QVERIFY2(painted.boundingRect().height() < 111 * 3 / 4,
              qPrintable(describe(painted.boundingRect())));
-    for (int y = 0; y < after.height(); ++y)
-        for (int x = 0; x < after.width(); ++x)
-            if (before.pixel(x, y) != after.pixel(x, y))
-                QVERIFY2(painted.contains(QPoint(x, y)),
-                         qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
-    QImage stepped = before;
-    stage.backdrop.render(&stepped, painted.boundingRect().topLeft(), painted);
-    QCOMPARE(stepped, after);
+    stage.checkRepaintCovers(before, after, painted);
 }
 
 void TestDigitalClock::realTimerRepaintsOncePerSecond()
@@ -379,29 +330,12 @@ void TestDigitalClock::settersRepaintOnlyOnChange()
     clock.setClockSource(&clockSource);
     clock.checkTime();
     PaintCounter counter(&clock);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QTRY_VERIFY(counter.paints > 0);
-    flushPaints();
+    QVERIFY(shownAndPainted(clock, counter));
 
     const QVariant current = property.read(&clock);
-    int paints = counter.paints;
-    QVERIFY(property.write(&clock, current));
-    flushPaints();
-    QCOMPARE(counter.paints, paints);
-
-    const QVariant changed = otherValue(current);
-    QVERIFY(changed.isValid());
-    QVERIFY(property.write(&clock, changed));
-    flushPaints();
-    QCOMPARE(counter.paints, paints + 1);
-    QCOMPARE(property.read(&clock), changed);
-
-    // An equal value built afresh, as the window's relayout writes its fonts back.
-    paints = counter.paints;
-    QVERIFY(property.write(&clock, otherValue(current)));
-    flushPaints();
-    QCOMPARE(counter.paints, paints);
+    // The last write is an equal value built afresh, as the window's relayout writes its fonts
+    // back.
+    checkRepaintOnlyOnChange(clock, property, counter, otherValue(current), otherValue(current));
 }
 
 void TestDigitalClock::twoLinesInTheirBoxes()

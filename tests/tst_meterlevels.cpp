@@ -1,6 +1,7 @@
 #include "levelframe.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
+#include "paintcounter.h"
 #include "testsupport.h"
 #include "vexoppmmeter.h"
 
@@ -11,18 +12,7 @@
 namespace {
 
 // Counts the paints the meter really receives.
-class CountingMeter : public VexoPPMMeter
-{
-public:
-    int paints = 0;
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        ++paints;
-        VexoPPMMeter::paintEvent(event);
-    }
-};
+using CountingMeter = CountingPaints<VexoPPMMeter>;
 
 // The largest fall of one tick as the release works it out: 0.133 dB in single precision.
 const double FullStep = double(0.133f);
@@ -78,9 +68,7 @@ void TestMeterLevels::init()
     // A meter of its own window, of a meter's design size: nothing else repaints it.
     meter = std::make_unique<CountingMeter>();
     meter->resize(12, 415);
-    meter->show();
-    QVERIFY(QTest::qWaitForWindowExposed(meter.get()));
-    QTRY_VERIFY(meter->paints > 0);
+    QVERIFY(shownAndPainted(*meter, *meter));
 }
 
 void TestMeterLevels::tick(CountingMeter &m, double target)

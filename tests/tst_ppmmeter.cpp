@@ -1,3 +1,4 @@
+#include "paintcounter.h"
 #include "testsupport.h"
 #include "vexoppmmeter.h"
 #include "vexotypes.h"
@@ -13,18 +14,7 @@
 namespace {
 
 // Counts the paints the meter really receives, so a test can tell which setters ask for one.
-class CountingMeter : public VexoPPMMeter
-{
-public:
-    int paints = 0;
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        ++paints;
-        VexoPPMMeter::paintEvent(event);
-    }
-};
+using CountingMeter = CountingPaints<VexoPPMMeter>;
 
 QImage render(VexoPPMMeter &meter)
 {
@@ -245,10 +235,7 @@ void TestPPMMeter::setterRepaints()
 
     CountingMeter meter;
     meter.resize(16, 200);
-    meter.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&meter));
-    QTRY_VERIFY(meter.paints > 0);
-    QCoreApplication::processEvents();
+    QVERIFY(shownAndPainted(meter, meter));
     meter.paints = 0;
 
     QVERIFY(meter.setProperty(property.toLatin1().constData(), value));
@@ -261,10 +248,7 @@ void TestPPMMeter::directLevelWriteCostsNoRepaint()
 {
     CountingMeter meter;
     meter.resize(16, 200);
-    meter.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&meter));
-    QTRY_VERIFY(meter.paints > 0);
-    QCoreApplication::processEvents();
+    QVERIFY(shownAndPainted(meter, meter));
     meter.paints = 0;
 
     meter.dBPosition = 0.0;
