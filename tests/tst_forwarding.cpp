@@ -1,4 +1,4 @@
-#include "levelframe.h"
+#include "levelframes.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
@@ -17,23 +17,6 @@
 // network namespace of its own (netns/isolated.sh), and refuses to run anywhere else.
 
 namespace {
-
-QByteArray frameOf(unsigned short first, unsigned short step)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        raw[i] = static_cast<unsigned short>(first + i * step);
-    return LevelFrame::encode(raw);
-}
-
-QVector<double> levelsIn(const QByteArray &datagram)
-{
-    QVector<double> levels;
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        levels.append(
-            LevelFrame::levelDb(reinterpret_cast<const unsigned char *>(datagram.constData()), i));
-    return levels;
-}
 
 bool onlyLoopbackHere()
 {

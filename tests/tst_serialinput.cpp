@@ -1,4 +1,4 @@
-#include "levelframe.h"
+#include "levelframes.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
@@ -14,23 +14,6 @@
 Q_DECLARE_METATYPE(QVector<int>)
 
 namespace {
-
-QByteArray frameOf(unsigned short first, unsigned short step = 1)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        raw[i] = static_cast<unsigned short>(first + i * step);
-    return LevelFrame::encode(raw);
-}
-
-QVector<double> levelsIn(const QByteArray &frame)
-{
-    QVector<double> levels;
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        levels.append(
-            LevelFrame::levelDb(reinterpret_cast<const unsigned char *>(frame.constData()), i));
-    return levels;
-}
 
 double cpuSeconds()
 {

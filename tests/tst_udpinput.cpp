@@ -1,4 +1,4 @@
-#include "levelframe.h"
+#include "levelframes.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "testsupport.h"
@@ -12,23 +12,6 @@
 // Every datagram here goes to a loopback address; the displays are clients, which never send.
 
 namespace {
-
-QByteArray frameOf(unsigned short first, unsigned short step)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        raw[i] = static_cast<unsigned short>(first + i * step);
-    return LevelFrame::encode(raw);
-}
-
-QVector<double> levelsIn(const QByteArray &datagram)
-{
-    QVector<double> levels;
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        levels.append(
-            LevelFrame::levelDb(reinterpret_cast<const unsigned char *>(datagram.constData()), i));
-    return levels;
-}
 
 const QVector<double> Floor(LevelFrame::Channels, LevelFrame::FloorDb);
 

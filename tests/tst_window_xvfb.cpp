@@ -1,3 +1,4 @@
+#include "levelframes.h"
 #include "picturelayout.h"
 #include "ptypair.h"
 #include "testsupport.h"
@@ -43,18 +44,6 @@ bool isLitBar(QRgb c)
     const int high = qMax(qRed(c), qMax(qGreen(c), qBlue(c)));
     const int low = qMin(qRed(c), qMin(qGreen(c), qBlue(c)));
     return high - low > 90;
-}
-
-// The frame of the console with the same raw level on all six channels.
-QByteArray levelFrame(quint16 raw)
-{
-    QByteArray frame("\xAA\xAA", 2);
-    for (int i = 0; i < 6; ++i) {
-        frame.append(char(raw >> 8));
-        frame.append(char(raw & 0xFF));
-    }
-    frame.append("\x55\x55", 2);
-    return frame;
 }
 
 // The window as the test expects it at one size: the design picture's offset and factor,
@@ -148,7 +137,7 @@ void TestWindowXvfb::initTestCase()
 
     // A real serial line that holds every meter at 0 dB.
     QVERIFY2(line.start(), qPrintable(line.error()));
-    connect(&feeder, &QTimer::timeout, this, [this] { line.write(levelFrame(50000), 0); });
+    connect(&feeder, &QTimer::timeout, this, [this] { line.write(frameOf(50000, 0), 0); });
     feeder.start(20);
 
     // A settings folder of its own with a serial-only setup: the program can never take the
