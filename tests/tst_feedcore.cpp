@@ -1,3 +1,4 @@
+#include "correlation.h"
 #include "feedoptions.h"
 #include "feedsignal.h"
 #include "testsupport.h"
@@ -47,26 +48,6 @@ int pauses(const QVector<double> &levels, double quietDb, double minSeconds)
         }
     }
     return found;
-}
-
-double correlation(const QVector<double> &a, const QVector<double> &b)
-{
-    const int n = a.size();
-    double meanA = 0.0;
-    double meanB = 0.0;
-    for (int i = 0; i < n; ++i) {
-        meanA += a[i] / n;
-        meanB += b[i] / n;
-    }
-    double ab = 0.0;
-    double aa = 0.0;
-    double bb = 0.0;
-    for (int i = 0; i < n; ++i) {
-        ab += (a[i] - meanA) * (b[i] - meanB);
-        aa += (a[i] - meanA) * (a[i] - meanA);
-        bb += (b[i] - meanB) * (b[i] - meanB);
-    }
-    return ab / std::sqrt(aa * bb);
 }
 
 double percentile(QVector<double> levels, double fraction)

@@ -1,12 +1,9 @@
 #include "feedprocess.h"
-#include "levelframe.h"
 #include "ptypair.h"
+#include "serverdisplay.h"
 #include "testsupport.h"
 
 #include <QHostAddress>
-#include <QNetworkInterface>
-#include <QSettings>
-#include <QTemporaryDir>
 
 // An installer checks a server display from another machine: orvane-feed plays the console on
 // the server's serial line, the real program forwards every frame as a broadcast, and the
@@ -19,26 +16,6 @@ const QString Meters = QStringLiteral(ORVANE_METERS_BINARY);
 const QString ServerAddress = QStringLiteral("10.99.0.1");
 const QString ClientAddress = QStringLiteral("10.99.0.2");
 const quint16 Port = 47210;
-
-// Only loopback and the cable to the server: nothing sent here can reach a real network.
-bool onCableOnly()
-{
-    int cables = 0;
-    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
-        if (interface.type() == QNetworkInterface::Loopback)
-            continue;
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        if (entries.size() != 1 || entries.first().ip() != QHostAddress(ClientAddress))
-            return false;
-        ++cables;
-    }
-    return cables == 1;
-}
-
-QStringList levelsOf(const QStringList &fields)
-{
-    return fields.mid(2, LevelFrame::Channels);
-}
 
 } // namespace
 
@@ -53,49 +30,25 @@ private slots:
 
 private:
     PtyPair line;
-    QTemporaryDir serverConfig;
-    QProcess server;
+    ServerDisplay server;
 };
 
 void TestFeedForward::initTestCase()
 {
     const QString serverNamespace = qEnvironmentVariable("ORVANE_SERVER_NETNS");
-    if (serverNamespace.isEmpty() || !onCableOnly())
+    if (serverNamespace.isEmpty() || !onCableOnly(QHostAddress(ClientAddress)))
         QFAIL("run this test through netns/twohosts.sh, as root");
     QVERIFY2(line.start(), qPrintable(line.error()));
 
-    // The server display's own settings: server on the cable's address, reading the line.
-    QVERIFY(serverConfig.isValid());
-    {
-        QSettings settings(serverConfig.filePath(QStringLiteral("Vexo/Unknown.conf")),
-                           QSettings::IniFormat);
-        settings.setValue(QStringLiteral("is_server"), true);
-        settings.setValue(QStringLiteral("use_udp"), true);
-        settings.setValue(QStringLiteral("serialport"), line.programEnd());
-        settings.setValue(QStringLiteral("server_host"), ServerAddress);
-        settings.setValue(QStringLiteral("server_port"), QString::number(Port));
-        settings.sync();
-        QCOMPARE(settings.status(), QSettings::NoError);
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), serverConfig.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    server.setProcessEnvironment(environment);
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(QStringLiteral("ip"),
-                 { QStringLiteral("netns"), QStringLiteral("exec"), serverNamespace, Meters });
-    QVERIFY2(server.waitForStarted(5000), qPrintable(server.errorString()));
+    // The server display: server on the cable's address, reading the line.
+    QVERIFY2(server.start(Meters, serverNamespace, line.programEnd(), ServerAddress,
+                          QString::number(Port)),
+             qPrintable(server.error()));
 }
 
 void TestFeedForward::cleanupTestCase()
 {
-    if (server.state() != QProcess::NotRunning) {
-        server.terminate();
-        if (!server.waitForFinished(5000)) {
-            server.kill();
-            server.waitForFinished(5000);
-        }
-    }
+    server.stop();
     line.stop();
 }
 

@@ -1,5 +1,5 @@
 #include "feedprocess.h"
-#include "levelframe.h"
+#include "levelframes.h"
 #include "ptypair.h"
 #include "testsupport.h"
 
@@ -14,14 +14,6 @@
 namespace {
 
 const QString Feed = QStringLiteral(ORVANE_FEED_BINARY);
-
-QByteArray frameOf(unsigned short first, unsigned short step)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        raw[i] = static_cast<unsigned short>(first + i * step);
-    return LevelFrame::encode(raw);
-}
 
 // The six levels a monitor line should show for `frame`, as printed (three decimals).
 QStringList printedLevels(const QByteArray &frame)
@@ -38,11 +30,6 @@ QStringList printedLevels(const QByteArray &frame)
                       .arg(std::abs(milli) % 1000, 3, 10, QLatin1Char('0'));
     }
     return levels;
-}
-
-QStringList levelsOf(const QStringList &fields)
-{
-    return fields.mid(2, LevelFrame::Channels);
 }
 
 } // namespace

@@ -1,14 +1,11 @@
-#include "levelframe.h"
+#include "levelframes.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
+#include "serverdisplay.h"
 #include "testsupport.h"
 
 #include <QDeadlineTimer>
-#include <QNetworkInterface>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -21,39 +18,6 @@ namespace {
 const char *const ServerAddress = "10.99.0.1";
 const char *const ClientAddress = "10.99.0.2";
 const char *const Port = "47100";
-
-QByteArray frameOf(unsigned short first, unsigned short step)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        raw[i] = static_cast<unsigned short>(first + i * step);
-    return LevelFrame::encode(raw);
-}
-
-QVector<double> levelsIn(const QByteArray &frame)
-{
-    QVector<double> levels;
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        levels.append(
-            LevelFrame::levelDb(reinterpret_cast<const unsigned char *>(frame.constData()), i));
-    return levels;
-}
-
-// Only loopback and the cable to the server: then nothing sent here can reach a real network.
-bool onCableOnly()
-{
-    int cables = 0;
-    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
-        if (interface.type() == QNetworkInterface::Loopback)
-            continue;
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        if (entries.size() != 1
-            || entries.first().ip() != QHostAddress(QString::fromLatin1(ClientAddress)))
-            return false;
-        ++cables;
-    }
-    return cables == 1;
-}
 
 } // namespace
 
@@ -70,41 +34,22 @@ private:
     QVector<double> clientLevels() const;
 
     PtyPair line;
-    QTemporaryDir serverConfig;
-    QProcess server;
+    ServerDisplay server;
     std::unique_ptr<MainWindow> client;
 };
 
 void TestTwoDisplays::initTestCase()
 {
     const QString serverNamespace = qEnvironmentVariable("ORVANE_SERVER_NETNS");
-    if (serverNamespace.isEmpty() || !onCableOnly())
+    if (serverNamespace.isEmpty()
+        || !onCableOnly(QHostAddress(QString::fromLatin1(ClientAddress))))
         QFAIL("run this test through netns/twohosts.sh, as root");
     QVERIFY2(line.start(), qPrintable(line.error()));
 
-    // The server display's own settings store: a server on the cable's address, reading the
-    // test's serial line.
-    QVERIFY(serverConfig.isValid());
-    {
-        QSettings settings(serverConfig.filePath(QStringLiteral("Vexo/Unknown.conf")),
-                           QSettings::IniFormat);
-        settings.setValue(QStringLiteral("is_server"), true);
-        settings.setValue(QStringLiteral("use_udp"), true);
-        settings.setValue(QStringLiteral("serialport"), line.programEnd());
-        settings.setValue(QStringLiteral("server_host"), QString::fromLatin1(ServerAddress));
-        settings.setValue(QStringLiteral("server_port"), QString::fromLatin1(Port));
-        settings.sync();
-        QCOMPARE(settings.status(), QSettings::NoError);
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), serverConfig.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    server.setProcessEnvironment(environment);
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(QStringLiteral("ip"),
-                 { QStringLiteral("netns"), QStringLiteral("exec"), serverNamespace,
-                   QStringLiteral(ORVANE_METERS_BINARY) });
-    QVERIFY2(server.waitForStarted(5000), qPrintable(server.errorString()));
+    // A server on the cable's address, reading the test's serial line.
+    QVERIFY2(server.start(QStringLiteral(ORVANE_METERS_BINARY), serverNamespace, line.programEnd(),
+                          QString::fromLatin1(ServerAddress), QString::fromLatin1(Port)),
+             qPrintable(server.error()));
 
     client = std::make_unique<MainWindow>();
     comm_st &settings = MainWindowTestAccess::commSettings(*client);
@@ -118,13 +63,7 @@ void TestTwoDisplays::initTestCase()
 void TestTwoDisplays::cleanupTestCase()
 {
     client.reset();
-    if (server.state() != QProcess::NotRunning) {
-        server.terminate();
-        if (!server.waitForFinished(5000)) {
-            server.kill();
-            server.waitForFinished(5000);
-        }
-    }
+    server.stop();
     line.stop();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "levelframe.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
@@ -101,6 +103,12 @@ public:
     QString out;
     QString err;
 };
+
+// The six levels of a line from frameLines(), as printed.
+inline QStringList levelsOf(const QStringList &fields)
+{
+    return fields.mid(2, LevelFrame::Channels);
+}
 
 // A UDP port on loopback that nothing uses at the moment.
 inline quint16 freeUdpPort()
