@@ -562,11 +562,8 @@ void TestAnalogClock::settersRepaintOnlyOnChange()
     QFETCH(int, index);
     const QMetaProperty property = VexoAnalogClock::staticMetaObject.property(index);
 
-    FixedClock time(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
-    VexoAnalogClock clock;
-    clock.setClockSource(&time);
-    clock.checkTime();
-    PaintCounter counter(&clock);
+    StandaloneClock<VexoAnalogClock> standalone(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
+    auto &[time, clock, counter] = standalone;
     QVERIFY(shownAndPainted(clock, counter));
 
     const QVariant changed = otherValue(property.read(&clock));
@@ -575,11 +572,8 @@ void TestAnalogClock::settersRepaintOnlyOnChange()
 
 void TestAnalogClock::nanCountDownAlwaysChanges()
 {
-    FixedClock time(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
-    VexoAnalogClock clock;
-    clock.setClockSource(&time);
-    clock.checkTime();
-    PaintCounter counter(&clock);
+    StandaloneClock<VexoAnalogClock> standalone(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
+    auto &[time, clock, counter] = standalone;
     QVERIFY(shownAndPainted(clock, counter));
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -594,11 +588,8 @@ void TestAnalogClock::nanCountDownAlwaysChanges()
 
 void TestAnalogClock::repaintsOncePerSecond()
 {
-    FixedClock time(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
-    VexoAnalogClock clock;
-    clock.setClockSource(&time);
-    clock.checkTime();
-    PaintCounter counter(&clock);
+    StandaloneClock<VexoAnalogClock> standalone(QDateTime(QDate(2026, 12, 7), QTime(10, 15, 7)));
+    auto &[time, clock, counter] = standalone;
     QVERIFY(shownAndPainted(clock, counter));
 
     // Thirty ticks 100 ms apart cross three second boundaries.

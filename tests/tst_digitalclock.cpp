@@ -177,11 +177,8 @@ void TestDigitalClock::dateTurnsAtMidnightWithTheTime()
 
 void TestDigitalClock::secondChangesRepaintTicksDoNot()
 {
-    FixedClock clockSource(at(2026, 12, 7, 12, 0, 7, 50));
-    VexoDigitalClock clock;
-    clock.setClockSource(&clockSource);
-    clock.checkTime();
-    PaintCounter counter(&clock);
+    StandaloneClock<VexoDigitalClock> standalone(at(2026, 12, 7, 12, 0, 7, 50));
+    auto &[clockSource, clock, counter] = standalone;
     QVERIFY(shownAndPainted(clock, counter));
 
     // Ticks 100 ms apart from 12:00:07.150 to 12:00:09.550: ten in each second, two changes.
@@ -325,11 +322,8 @@ void TestDigitalClock::settersRepaintOnlyOnChange()
     QFETCH(int, index);
     const QMetaProperty property = VexoDigitalClock::staticMetaObject.property(index);
 
-    FixedClock clockSource(at(2026, 12, 7, 10, 15, 7));
-    VexoDigitalClock clock;
-    clock.setClockSource(&clockSource);
-    clock.checkTime();
-    PaintCounter counter(&clock);
+    StandaloneClock<VexoDigitalClock> standalone(at(2026, 12, 7, 10, 15, 7));
+    auto &[clockSource, clock, counter] = standalone;
     QVERIFY(shownAndPainted(clock, counter));
 
     const QVariant current = property.read(&clock);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fixedclock.h"
+#include "paintcounter.h"
 
 #include <QColor>
 #include <QImage>
@@ -45,4 +46,19 @@ template<class Clock> struct ClockStage
         backdrop.render(&stepped, painted.boundingRect().topLeft(), painted);
         QCOMPARE(stepped, after);
     }
+};
+
+// A clock in a window of its own that has taken one reading, counting the paints it receives.
+template<class Clock> struct StandaloneClock
+{
+    explicit StandaloneClock(const QDateTime &moment)
+        : time(moment)
+    {
+        clock.setClockSource(&time);
+        clock.checkTime();
+    }
+
+    FixedClock time;
+    Clock clock;
+    PaintCounter counter { &clock };
 };
