@@ -7,11 +7,11 @@
 // Runs on the offscreen platform unless a platform is chosen; the settings store is a
 // temporary folder, so the window never starts in a stored server role.
 
+#include "benchapp.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
-#include "testsupport.h"
+#include "paintcounter.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
@@ -35,12 +35,6 @@ Figures figures(std::vector<double> ms)
     return { ms[ms.size() / 2], ms.front() };
 }
 
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
 double timedRepaint(MainWindow &window)
 {
     QElapsedTimer timer;
@@ -62,11 +56,8 @@ double timedOwnPaint(MainWindow &window, QImage &target)
 
 int main(int argc, char *argv[])
 {
-    OrvaneTest::chooseHeadlessPlatformIfNeeded();
-    OrvaneTest::IsolatedSettings isolation;
-    QApplication app(argc, argv);
-    OrvaneTest::finishIsolation(isolation);
-    const int iterations = argc > 1 ? qMax(1, atoi(argv[1])) : 15;
+    BenchApplication app(argc, argv);
+    const int iterations = countArgument(argc, argv, 1, 15);
 
     MainWindow window;
     window.show();
@@ -74,7 +65,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the window was never exposed\n");
         return 1;
     }
-    settle();
+    flushPaints();
 
     std::printf("platform %s, %d iterations, times in ms\n",
                 qPrintable(QGuiApplication::platformName()), iterations);
@@ -100,7 +91,7 @@ int main(int argc, char *argv[])
                 return 1;
             }
             // The relayout asks for one more paint; let it happen before the next round.
-            settle();
+            flushPaints();
 
             const qint64 key = MainWindowTestAccess::scaledBackground(window)->cacheKey();
             paints.push_back(timedRepaint(window));

@@ -7,13 +7,12 @@
 // The sender is a thread of its own with a blocking descriptor, as a console on the far end
 // of a line would be. The display is serial only and never forwards.
 
+#include "benchapp.h"
 #include "levelframe.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
-#include "testsupport.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRandomGenerator>
@@ -79,6 +78,22 @@ timespec plusNanoseconds(timespec t, long long ns)
 }
 
 using Sender = std::function<bool(int fd, const QByteArray &stream)>;
+
+// One frame at a time, each `periodNs` after the one before, as a console clocks them out.
+Sender pacedEvery(long long periodNs)
+{
+    return [periodNs](int fd, const QByteArray &s) {
+        timespec next;
+        clock_gettime(CLOCK_MONOTONIC, &next);
+        for (int i = 0; i < s.size(); i += LevelFrame::Size) {
+            if (!writeAll(fd, s.constData() + i, LevelFrame::Size))
+                return false;
+            next = plusNanoseconds(next, periodNs);
+            sleepUntil(next);
+        }
+        return true;
+    };
+}
 
 struct Pattern
 {
@@ -154,12 +169,8 @@ Result run(MainWindow &window, PtyPair &line, const Pattern &pattern)
 
 int main(int argc, char *argv[])
 {
-    OrvaneTest::chooseHeadlessPlatformIfNeeded();
-    OrvaneTest::IsolatedSettings isolation;
-    QApplication app(argc, argv);
-    OrvaneTest::finishIsolation(isolation);
-
-    const int bulk = argc > 1 ? qMax(1000, atoi(argv[1])) : 200000;
+    BenchApplication app(argc, argv);
+    const int bulk = countArgument(argc, argv, 1000, 200000);
 
     PtyPair line;
     if (!line.start()) {
@@ -197,30 +208,8 @@ int main(int argc, char *argv[])
               return true;
           } },
         // 115200 baud with 8N1 carries 11520 bytes a second: one frame every 1.389 ms.
-        { "paced at line rate (720/s)", 1440,
-          [](int fd, const QByteArray &s) {
-              timespec next;
-              clock_gettime(CLOCK_MONOTONIC, &next);
-              for (int i = 0; i < s.size(); i += LevelFrame::Size) {
-                  if (!writeAll(fd, s.constData() + i, LevelFrame::Size))
-                      return false;
-                  next = plusNanoseconds(next, 1388889);
-                  sleepUntil(next);
-              }
-              return true;
-          } },
-        { "paced at 25000/s", 75000,
-          [](int fd, const QByteArray &s) {
-              timespec next;
-              clock_gettime(CLOCK_MONOTONIC, &next);
-              for (int i = 0; i < s.size(); i += LevelFrame::Size) {
-                  if (!writeAll(fd, s.constData() + i, LevelFrame::Size))
-                      return false;
-                  next = plusNanoseconds(next, 40000);
-                  sleepUntil(next);
-              }
-              return true;
-          } },
+        { "paced at line rate (720/s)", 1440, pacedEvery(1388889) },
+        { "paced at 25000/s", 75000, pacedEvery(40000) },
     };
 
     std::printf("%-28s %9s %9s %7s %9s %12s %s\n", "pattern", "frames", "decoded", "lost",
