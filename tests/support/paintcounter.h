@@ -28,8 +28,8 @@ protected:
     }
 };
 
-// A widget that counts the paints it really receives, for tests that hand the widget itself to
-// code which must not see a filter installed on it.
+// A widget that counts the paints it really receives: the count travels with the widget, and
+// a test may set it back to zero before the step it watches.
 template<class Widget> class CountingPaints : public Widget
 {
 public:
