@@ -26,11 +26,11 @@ QVector<double> run(SignalSource &source, double seconds)
 QVector<double> programme(ProgrammeStyle style, double peak, quint32 seed, int channel,
                           double seconds)
 {
-    SignalSpec spec;
-    spec.shape = Shape::Programme;
-    spec.style = style;
-    spec.peak = peak;
-    SignalSource source(spec, sharedSeedFor(seed, channel), ownSeedFor(seed, channel));
+    SignalPlan plan;
+    plan.shape = Shape::Programme;
+    plan.style = style;
+    plan.peak = peak;
+    SignalSource source(plan, sharedSeedFor(seed, channel), ownSeedFor(seed, channel));
     return run(source, seconds);
 }
 
@@ -146,9 +146,9 @@ void TestFeedCore::signalLevels()
     QFETCH(double, expected);
 
     QString error;
-    const std::optional<SignalSpec> spec = parseSignal(signal, &error);
-    QVERIFY2(spec, qPrintable(error));
-    SignalSource source(*spec, 1, 2);
+    const std::optional<SignalPlan> plan = parseSignal(signal, &error);
+    QVERIFY2(plan, qPrintable(error));
+    SignalSource source(*plan, 1, 2);
     const double level = source.levelAt(seconds);
     QVERIFY2(std::abs(level - expected) < 1e-9,
              qPrintable(QStringLiteral("%1 dB, expected %2 dB").arg(level).arg(expected)));
@@ -239,9 +239,9 @@ void TestFeedCore::channelAssignments()
     QFETCH(QString, complaint);
 
     QVector<int> found;
-    SignalSpec spec;
+    SignalPlan plan;
     QString error;
-    const bool ok = parseChannelAssignment(assignment, &found, &spec, &error);
+    const bool ok = parseChannelAssignment(assignment, &found, &plan, &error);
     if (complaint.isEmpty()) {
         QVERIFY2(ok, qPrintable(error));
         QCOMPARE(found, channels);
@@ -426,8 +426,8 @@ void TestFeedCore::sendCommandLines()
     QCOMPARE(command.send.duration, duration);
     QCOMPARE(command.send.broadcast, broadcast);
     // Meters without a signal of their own play a programme.
-    for (const SignalSpec &spec : command.send.channels)
-        QVERIFY(spec.shape == Shape::Programme && spec.style == ProgrammeStyle::Mix);
+    for (const SignalPlan &plan : command.send.channels)
+        QVERIFY(plan.shape == Shape::Programme && plan.style == ProgrammeStyle::Mix);
 }
 
 void TestFeedCore::laterChannelWins()

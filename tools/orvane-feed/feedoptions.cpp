@@ -267,17 +267,17 @@ bool parseSend(const QStringList &arguments, Command *command)
     if (!parseBounds(parser, &send.count, &send.duration, command))
         return false;
 
-    SignalSpec programme;
+    SignalPlan programme;
     programme.shape = Shape::Programme;
     send.channels.fill(programme);
     for (const QString &assignment : parser.values(QStringLiteral("channel"))) {
         QVector<int> channels;
-        SignalSpec spec;
+        SignalPlan plan;
         QString error;
-        if (!parseChannelAssignment(assignment, &channels, &spec, &error))
+        if (!parseChannelAssignment(assignment, &channels, &plan, &error))
             return fail(command, QStringLiteral("--channel: ") + error);
         for (int channel : channels)
-            send.channels[size_t(channel)] = spec;
+            send.channels[size_t(channel)] = plan;
     }
     if (parser.isSet(QStringLiteral("seed"))) {
         bool ok = false;

@@ -38,7 +38,7 @@ struct SendOptions
     // Unbounded when both are absent: then it sends until stopped.
     qint64 count = -1;
     double duration = -1.0;
-    std::array<SignalSpec, 6> channels;
+    std::array<SignalPlan, 6> channels;
     quint32 seed = 1;
     // Print every Nth frame sent (0: none).
     int every = 0;

@@ -89,11 +89,11 @@ std::optional<double> parseTime(const QString &text, QString *error)
     return seconds;
 }
 
-std::optional<SignalSpec> parseSignal(const QString &text, QString *error)
+std::optional<SignalPlan> parseSignal(const QString &text, QString *error)
 {
     const QStringList parts = text.trimmed().split(QLatin1Char(':'));
     const QString kind = parts.first().trimmed().toLower();
-    SignalSpec spec;
+    SignalPlan plan;
 
     auto wrongForm = [&](const char *form) {
         setError(error, QStringLiteral("'%1': write %2").arg(text, QLatin1String(form)));
@@ -108,64 +108,64 @@ std::optional<SignalSpec> parseSignal(const QString &text, QString *error)
     auto time = [&](int i) {
         const std::optional<double> value = parseTime(parts[i], error);
         if (value)
-            spec.period = *value;
+            plan.period = *value;
         return value.has_value();
     };
 
     if (kind == QLatin1String("const") || kind == QLatin1String("constant")) {
         if (parts.size() != 2)
             return wrongForm("const:LEVEL, as in const:-20");
-        if (!level(1, &spec.low))
+        if (!level(1, &plan.low))
             return std::nullopt;
-        spec.high = spec.low;
-        return spec;
+        plan.high = plan.low;
+        return plan;
     }
     if (kind == QLatin1String("ramp") || kind == QLatin1String("sine")) {
-        spec.shape = kind == QLatin1String("ramp") ? Shape::Ramp : Shape::Sine;
+        plan.shape = kind == QLatin1String("ramp") ? Shape::Ramp : Shape::Sine;
         if (parts.size() != 4) {
-            return spec.shape == Shape::Ramp
+            return plan.shape == Shape::Ramp
                 ? wrongForm("ramp:FROM:TO:TIME, as in ramp:-40:0:2s")
                 : wrongForm("sine:LOW:HIGH:TIME, as in sine:-40:0:4s");
         }
-        if (!level(1, &spec.low) || !level(2, &spec.high) || !time(3))
+        if (!level(1, &plan.low) || !level(2, &plan.high) || !time(3))
             return std::nullopt;
-        return spec;
+        return plan;
     }
     if (kind == QLatin1String("steps")) {
-        spec.shape = Shape::Steps;
+        plan.shape = Shape::Steps;
         if (parts.size() != 3 || parts[1].trimmed().isEmpty())
             return wrongForm("steps:LEVEL,LEVEL,...:TIME, as in steps:-40,-20,0:500ms");
         for (const QString &item : parts[1].split(QLatin1Char(','))) {
             const std::optional<double> value = parseLevel(item, error);
             if (!value)
                 return std::nullopt;
-            spec.steps.append(*value);
+            plan.steps.append(*value);
         }
         if (!time(2))
             return std::nullopt;
-        return spec;
+        return plan;
     }
     if (kind == QLatin1String("programme") || kind == QLatin1String("program")
         || kind == QLatin1String("prog")) {
-        spec.shape = Shape::Programme;
+        plan.shape = Shape::Programme;
         int next = 1;
         if (next < parts.size()) {
             const QString style = parts[next].trimmed().toLower();
             if (style == QLatin1String("speech"))
-                spec.style = ProgrammeStyle::Speech;
+                plan.style = ProgrammeStyle::Speech;
             else if (style == QLatin1String("music"))
-                spec.style = ProgrammeStyle::Music;
+                plan.style = ProgrammeStyle::Music;
             else if (style == QLatin1String("mix"))
-                spec.style = ProgrammeStyle::Mix;
+                plan.style = ProgrammeStyle::Mix;
             else
                 --next;
             ++next;
         }
-        if (next < parts.size() && !level(next++, &spec.peak))
+        if (next < parts.size() && !level(next++, &plan.peak))
             return std::nullopt;
         if (next < parts.size())
             return wrongForm("programme[:speech|music|mix][:PEAK], as in programme:music:-4");
-        return spec;
+        return plan;
     }
     if (parts.size() == 1) {
         // A bare number is a constant level; anything else is an unknown shape.
@@ -175,10 +175,10 @@ std::optional<SignalSpec> parseSignal(const QString &text, QString *error)
             number.chop(2);
         number.toDouble(&isNumber);
         if (isNumber) {
-            if (!level(0, &spec.low))
+            if (!level(0, &plan.low))
                 return std::nullopt;
-            spec.high = spec.low;
-            return spec;
+            plan.high = plan.low;
+            return plan;
         }
     }
     setError(error,
@@ -188,7 +188,7 @@ std::optional<SignalSpec> parseSignal(const QString &text, QString *error)
     return std::nullopt;
 }
 
-bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalSpec *signal,
+bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalPlan *signal,
                             QString *error)
 {
     const int equals = text.indexOf(QLatin1Char('='));
@@ -231,13 +231,13 @@ bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalS
                 found << channel - 1;
         }
     }
-    const std::optional<SignalSpec> spec = parseSignal(text.mid(equals + 1), error);
-    if (!spec)
+    const std::optional<SignalPlan> plan = parseSignal(text.mid(equals + 1), error);
+    if (!plan)
         return false;
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     *channels = found;
-    *signal = *spec;
+    *signal = *plan;
     return true;
 }
 
@@ -416,32 +416,32 @@ double ProgrammeEnvelope::levelAt(double t)
     return std::clamp(level, MinLevelDb, peak);
 }
 
-SignalSource::SignalSource(const SignalSpec &signalSpec, quint32 sharedSeed, quint32 ownSeed)
-    : spec(signalSpec)
+SignalSource::SignalSource(const SignalPlan &signalPlan, quint32 sharedSeed, quint32 ownSeed)
+    : plan(signalPlan)
 {
-    if (spec.shape == Shape::Programme)
+    if (plan.shape == Shape::Programme)
         programme
-            = std::make_unique<ProgrammeEnvelope>(spec.style, spec.peak, sharedSeed, ownSeed);
+            = std::make_unique<ProgrammeEnvelope>(plan.style, plan.peak, sharedSeed, ownSeed);
 }
 
 double SignalSource::levelAt(double t)
 {
-    double level = spec.low;
-    switch (spec.shape) {
+    double level = plan.low;
+    switch (plan.shape) {
     case Shape::Constant:
         break;
     case Shape::Ramp: {
-        const double phase = std::max(0.0, t / spec.period - wholePeriods(t, spec.period));
-        level = spec.low + (spec.high - spec.low) * phase;
+        const double phase = std::max(0.0, t / plan.period - wholePeriods(t, plan.period));
+        level = plan.low + (plan.high - plan.low) * phase;
         break;
     }
     case Shape::Sine:
-        level = spec.low
-            + (spec.high - spec.low) * (1.0 - std::cos(2.0 * Pi * t / spec.period)) / 2.0;
+        level = plan.low
+            + (plan.high - plan.low) * (1.0 - std::cos(2.0 * Pi * t / plan.period)) / 2.0;
         break;
     case Shape::Steps: {
-        const qint64 step = qint64(wholePeriods(t, spec.period));
-        level = spec.steps.at(int(step % spec.steps.size()));
+        const qint64 step = qint64(wholePeriods(t, plan.period));
+        level = plan.steps.at(int(step % plan.steps.size()));
         break;
     }
     case Shape::Programme:

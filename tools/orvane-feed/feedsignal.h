@@ -17,7 +17,7 @@ constexpr double MaxLevelDb = 15.535;
 enum class Shape { Constant, Ramp, Sine, Steps, Programme };
 enum class ProgrammeStyle { Speech, Music, Mix };
 
-struct SignalSpec
+struct SignalPlan
 {
     Shape shape = Shape::Constant;
     // Constant: low. Ramp: from low to high (high may lie below low). Sine: between the two.
@@ -36,10 +36,10 @@ std::optional<double> parseLevel(const QString &text, QString *error);
 // "2s", "500ms", "1.5" (seconds), "2m", "1min": a time longer than zero, in seconds.
 std::optional<double> parseTime(const QString &text, QString *error);
 // One signal, as written after the '=' of a channel assignment (see the tool's help).
-std::optional<SignalSpec> parseSignal(const QString &text, QString *error);
+std::optional<SignalPlan> parseSignal(const QString &text, QString *error);
 // "CHANNELS=SIGNAL" with CHANNELS one of 1..6, lists and ranges of them ("1,3-4"), the pair
 // names prog, sub and crm, or all. Channel numbers come back 0-based.
-bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalSpec *signal,
+bool parseChannelAssignment(const QString &text, QVector<int> *channels, SignalPlan *signal,
                             QString *error);
 
 // A programme-like level: speech as syllable peaks in phrases with short pauses between them,
@@ -104,13 +104,13 @@ private:
 class SignalSource
 {
 public:
-    SignalSource(const SignalSpec &spec, quint32 sharedSeed, quint32 ownSeed);
+    SignalSource(const SignalPlan &plan, quint32 sharedSeed, quint32 ownSeed);
 
     // Times must not go backwards from one call to the next (programme envelopes remember).
     double levelAt(double t);
 
 private:
-    SignalSpec spec;
+    SignalPlan plan;
     std::unique_ptr<ProgrammeEnvelope> programme;
 };
 
