@@ -36,11 +36,10 @@ MainWindow::MainWindow(QWidget *parent)
     , labelMeter1(nullptr)
     , labelMeter2(nullptr)
     , labelMeter3(nullptr)
-    , meterLevels{}
+    , meterLevels {}
     , releasePerTick(0.133)
     , releaseIntervalMs(10)
     , udpSocket(nullptr)
-    , serialRetryTimer(nullptr)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
     // from dropping them.
@@ -67,10 +66,9 @@ MainWindow::MainWindow(QWidget *parent)
     labelMeter3 = new myLabel(QString(), this);
     labelMeter3->setGeometry(830, 502, 101, 31);
 
-    ui->footerlabel->setText(
-        tr("Vexo Broadcast, 2019-2026 - v%1.%2")
-            .arg(ORVANE_VERSION_MAJOR)
-            .arg(ORVANE_VERSION_MINOR));
+    ui->footerlabel->setText(tr("Vexo Broadcast, 2019-2026 - v%1.%2")
+                                 .arg(ORVANE_VERSION_MAJOR)
+                                 .arg(ORVANE_VERSION_MINOR));
 
     background = new QPixmap(QStringLiteral(":/resources/png/TessikBackground.png"));
 
@@ -82,17 +80,15 @@ MainWindow::MainWindow(QWidget *parent)
     commSettings.server_port.clear();
     commSettings.client_host.clear();
     commSettings.client_port.clear();
-    serialRetryTimer = new QTimer(this);
-    serialRetryTimer->setInterval(SerialRetryIntervalMs);
-    connect(serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
+    serialRetryTimer.setInterval(SerialRetryIntervalMs);
+    connect(&serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
 
     udpSocket = new QUdpSocket(this);
 
     const QWidget *const designed[14] = {
-        ui->ProgLeft,    ui->ProgRight,    ui->SubLeft,     ui->SubRight,
-        ui->CrmLeft,     ui->CrmRight,     ui->AnalogClock, ui->DigitalClock,
-        labelMeter1,     labelMeter2,      labelMeter3,     ui->timelabel,
-        ui->footerlabel, settingsLabel,
+        ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
+        ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
+        labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
     };
     for (int i = 0; i < 14; ++i)
         designRects[i] = designed[i]->geometry();
@@ -124,8 +120,8 @@ MainWindow::MainWindow(QWidget *parent)
     clock->setMinuteHandLength(28);
     clock->setMinuteHandWidth(8);
 
-    for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
-                                 ui->CrmLeft, ui->CrmRight })
+    for (VexoPPMMeter *meter :
+         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
         meter->setGradientForground(true);
 
     for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),

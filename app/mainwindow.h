@@ -6,13 +6,13 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QSize>
+#include <QTimer>
 
 class CCommDialog;
 class QPaintEvent;
 class QPixmap;
 class QResizeEvent;
 class QSerialPort;
-class QTimer;
 class QUdpSocket;
 class Ui_MainWindow;
 class VexoPPMMeter;
@@ -78,8 +78,9 @@ private:
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;
-    // Brings a vanished serial port back without operator action.
-    QTimer *serialRetryTimer;
+    // Brings a vanished serial port back without operator action. Held by value, outside the
+    // window's child list, which keeps the layout that the window's own objects are known by.
+    QTimer serialRetryTimer;
 
     friend struct MainWindowTestAccess;
 };

@@ -16,7 +16,7 @@ void MainWindow::serialPortConnect()
         serialPort->disconnect(this);
         serialPort->close();
     }
-    serialRetryTimer->stop();
+    serialRetryTimer.stop();
     serialFrames.clear();
 
     serialPort = new QSerialPort(commSettings.serialport, this);
@@ -28,7 +28,7 @@ void MainWindow::serialPortConnect()
                     onSerialError();
             });
     if (!serialPort->open(QIODevice::ReadWrite) && !commSettings.serialport.isEmpty())
-        serialRetryTimer->start();
+        serialRetryTimer.start();
 
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (") + commSettings.serialport
                    + QStringLiteral(")"));
@@ -36,7 +36,7 @@ void MainWindow::serialPortConnect()
 
 void MainWindow::serialPortDisconnect()
 {
-    serialRetryTimer->stop();
+    serialRetryTimer.stop();
     if (serialPort) {
         serialPort->disconnect(this);
         serialPort->close();
@@ -60,8 +60,8 @@ void MainWindow::onSerialError()
     if (serialPort->isOpen())
         serialPort->close();
     serialPort->clearError();
-    if (!commSettings.serialport.isEmpty() && !serialRetryTimer->isActive())
-        serialRetryTimer->start();
+    if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive())
+        serialRetryTimer.start();
 }
 
 void MainWindow::retrySerialPort()
@@ -71,5 +71,5 @@ void MainWindow::retrySerialPort()
     // The same object is reopened: a display may wait months for its line to come back.
     serialFrames.clear();
     if (serialPort->open(QIODevice::ReadWrite))
-        serialRetryTimer->stop();
+        serialRetryTimer.stop();
 }

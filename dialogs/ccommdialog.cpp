@@ -74,8 +74,8 @@ CCommDialog::CCommDialog(QWidget *parent, comm_st *record)
             ui->radioButton_server->setChecked(true);
         else
             ui->radioButton_client->setChecked(true);
-        const int nic = ui->comboBox_nic->findText(settings->server_host, Qt::MatchExactly
-                                                       | Qt::MatchCaseSensitive);
+        const int nic = ui->comboBox_nic->findText(settings->server_host,
+                                                   Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (nic >= 0)
             ui->comboBox_nic->setCurrentIndex(nic);
         for (int i = 0; i < ports.size(); ++i) {
@@ -98,9 +98,9 @@ QStringList CCommDialog::interfaceAddresses()
     QStringList external;
     QStringList loopback;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    // Interfaces that are down are listed too: a server's interface may be down while the
+    // dialog is open (a cable being changed), and OK must not replace its stored address.
     for (const QNetworkInterface &interface : interfaces) {
-        if (!(interface.flags() & QNetworkInterface::IsUp))
-            continue;
         const bool isLoopback = interface.flags() & QNetworkInterface::IsLoopBack;
         for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
             const QHostAddress address = entry.ip();
@@ -138,10 +138,10 @@ void CCommDialog::saveSettings()
 
 void CCommDialog::on_radioButton_server_toggled(bool checked)
 {
-    for (QWidget *widget : { static_cast<QWidget *>(ui->label_serverhost),
-                             static_cast<QWidget *>(ui->comboBox_nic),
-                             static_cast<QWidget *>(ui->label_serverport),
-                             static_cast<QWidget *>(ui->lineEdit_server_port) })
+    for (QWidget *widget :
+         { static_cast<QWidget *>(ui->label_serverhost), static_cast<QWidget *>(ui->comboBox_nic),
+           static_cast<QWidget *>(ui->label_serverport),
+           static_cast<QWidget *>(ui->lineEdit_server_port) })
         widget->setEnabled(checked);
     for (QWidget *widget : { static_cast<QWidget *>(ui->label_clienthost),
                              static_cast<QWidget *>(ui->lineEdit_client_host),

@@ -90,8 +90,8 @@ void TestMainWindow::designGeometry()
     MainWindow window;
     QCOMPARE(MainWindowTestAccess::designRects(window)[index], rect);
 
-    QWidget *widget = name.isEmpty() ? labelAt(window, rect.topLeft())
-                                     : window.findChild<QWidget *>(name);
+    QWidget *widget
+        = name.isEmpty() ? labelAt(window, rect.topLeft()) : window.findChild<QWidget *>(name);
     QVERIFY(widget);
     // At the design size the laid-out window keeps every widget in its design place, and the
     // window's own children share the central widget's origin.
@@ -109,8 +109,8 @@ void TestMainWindow::stackingOrder()
     QWidget *central = window.centralWidget();
     QCOMPARE(central->objectName(), QStringLiteral("centralWidget"));
     const QStringList bottomToTop = {
-        "ProgLeft",     "ProgRight", "SubLeft",     "SubRight",    "CrmLeft",
-        "CrmRight",     "DigitalClock", "timelabel", "footerlabel", "AnalogClock",
+        "ProgLeft", "ProgRight",    "SubLeft",   "SubRight",    "CrmLeft",
+        "CrmRight", "DigitalClock", "timelabel", "footerlabel", "AnalogClock",
     };
     QCOMPARE(childNames(central), bottomToTop);
 
@@ -230,6 +230,17 @@ void TestMainWindow::metersAndReleaseState()
     QVERIFY(release->isActive());
     QCOMPARE(release->interval(), 10);
     QVERIFY(!release->isSingleShot());
+
+    // The window's own objects come in the order it makes them: the UDP socket before the
+    // release timer, which is its only timer child; the serial retry timer is not among them.
+    const QList<QObject *> own = window.children();
+    const QList<QTimer *> timers
+        = window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(timers.size(), 1);
+    QCOMPARE(timers.first(), release);
+    const int socketIndex = own.indexOf(MainWindowTestAccess::udpSocket(window));
+    QVERIFY(socketIndex >= 0);
+    QVERIFY(socketIndex < own.indexOf(release));
 }
 
 void TestMainWindow::formKeepsAnExistingName_data()
@@ -267,9 +278,9 @@ void TestMainWindow::closingEndsTheEventLoopAndStoresSettings()
     // The destructor stored every key, though the dialog was never opened.
     QSettings settings;
     const QStringList keys = {
-        "is_server",   "use_udp",     "serialport",  "server_host",    "server_port",
-        "client_host", "client_port", "labelMeter1", "labelMeter2",    "labelMeter3",
-        "current_screen", "geometry",
+        "is_server",   "use_udp",     "serialport",     "server_host",
+        "server_port", "client_host", "client_port",    "labelMeter1",
+        "labelMeter2", "labelMeter3", "current_screen", "geometry",
     };
     for (const QString &key : keys)
         QVERIFY2(settings.contains(key), qPrintable(key));

@@ -24,7 +24,7 @@ struct MainWindowTestAccess
     static QPixmap *background(MainWindow &w) { return w.background; }
     static QPixmap *emptyBackground(MainWindow &w) { return w.emptyBackground; }
     static QTimer *releaseTimer(MainWindow &w) { return w.releaseTimer; }
-    static QTimer *serialRetryTimer(MainWindow &w) { return w.serialRetryTimer; }
+    static QTimer *serialRetryTimer(MainWindow &w) { return &w.serialRetryTimer; }
     static const FrameStream &serialFrames(MainWindow &w) { return w.serialFrames; }
     static double releasePerTick(MainWindow &w) { return w.releasePerTick; }
     static int releaseIntervalMs(MainWindow &w) { return w.releaseIntervalMs; }
