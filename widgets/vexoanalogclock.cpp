@@ -48,11 +48,12 @@ VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     , CountDownWidth(2)
     , CountDownSpacing(1)
     , CountDownColor(QColor(255, 0, 255, 255))
-    , timer(new QTimer(this))
+    , timer(nullptr)
     , clock(nullptr)
 {
     setWindowTitle(tr("Analog Clock"));
     resize(200, 200);
+    timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &VexoAnalogClock::checkTime);
     timer->start(100);
 }
@@ -340,10 +341,11 @@ void VexoAnalogClock::checkTime()
 
 namespace {
 
-// Half of v to the nearest int, halves up; computed in float like the rest of the face.
+// Half of v to the nearest int, halves up: the halving in float like the rest of the face, the
+// rounding term added in double, as the meter does it.
 int half(int v)
 {
-    return static_cast<int>(static_cast<float>(v) * 0.5f + 0.5f);
+    return static_cast<int>(static_cast<double>(static_cast<float>(v) * 0.5f) + 0.5);
 }
 
 // A NaN or out-of-range extent has no integer value; take the x86 conversion's answer (INT_MIN,
