@@ -78,8 +78,9 @@ private:
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;
-    // Brings a vanished serial port back without operator action. Held by value, outside the
-    // window's child list, which keeps the layout that the window's own objects are known by.
+    // Brings a vanished serial port back without operator action. Held by value rather than
+    // as a child, so the window's children stay the widgets, sockets, ports and release timer
+    // that anything walking them expects, in their order.
     QTimer serialRetryTimer;
 
     friend struct MainWindowTestAccess;
