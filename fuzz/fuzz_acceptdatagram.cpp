@@ -12,6 +12,7 @@
 //   16 bytes      the sender's address (IPv4 uses the first 4)
 //   the rest      the datagram
 
+#include "fuzzcheck.h"
 #include "udpinput.h"
 
 #include <QHostAddress>
@@ -20,19 +21,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "fuzz_acceptdatagram: check failed: %s (line %d)\n", #condition, \
-                         __LINE__);                                                               \
-            __builtin_trap();                                                                     \
-        }                                                                                         \
-    } while (false)
 
 enum SenderKind { SenderIPv4, SenderMapped, SenderIPv6, SenderNone };
 

@@ -6,6 +6,7 @@
 //   header bit 6     remove CR before LF in this read first, as the serial input does
 //   header bit 7     clear() the deframer before this read, as a reopened port does
 
+#include "fuzzcheck.h"
 #include "framestream.h"
 #include "levelframe.h"
 
@@ -14,20 +15,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "fuzz_framestream: check failed: %s (line %d)\n", #condition,    \
-                         __LINE__);                                                               \
-            __builtin_trap();                                                                     \
-        }                                                                                         \
-    } while (false)
 
 constexpr int Size = 16;
 
