@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "mainwindow.h"
+#include "onairstatus.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
 
@@ -97,6 +98,8 @@ void MainWindow::paintEvent(QPaintEvent *)
         QFont dateFont = ui->DigitalClock->getDateDisplayFont();
         dateFont.setPointSize(scalePointSize(24, fit.scale));
         ui->DigitalClock->setDateDisplayFont(dateFont);
+
+        onAir->layout(fit);
 
         for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
                                      ui->CrmLeft, ui->CrmRight })

@@ -1,11 +1,17 @@
 #include "mainwindow.h"
 
 #include "ccommdialog.h"
+#include "cdisplaydialog.h"
+#include "layout.h"
 #include "levelframe.h"
+#include "onairstatus.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPixmap>
 #include <QSerialPort>
 #include <QTimer>
@@ -40,6 +46,7 @@ MainWindow::MainWindow(QWidget *parent)
     , releasePerTick(0.133)
     , releaseIntervalMs(10)
     , udpSocket(nullptr)
+    , onAir(nullptr)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
     // from dropping them.
@@ -124,6 +131,12 @@ MainWindow::MainWindow(QWidget *parent)
          { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
         meter->setGradientForground(true);
 
+    VexoPPMMeter *const meters[LevelFrame::Channels] = {
+        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
+    };
+    onAir = new OnAirStatus(this, meters);
+    onAir->layout(DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height)));
+
     for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
                            ui->timelabel, static_cast<QLabel *>(labelMeter3) }) {
         label->setStyleSheet(QString::fromLatin1(WhiteText));
@@ -146,6 +159,7 @@ MainWindow::MainWindow(QWidget *parent)
     digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 
     readSettings();
+    onAir->apply(displaySettings);
     setupCommunication();
 
     releaseTimer = new QTimer(this);
@@ -180,4 +194,45 @@ void MainWindow::openSettings()
     // Every opening builds a fresh dialog; the old one would only pile up.
     delete commDialog;
     commDialog = nullptr;
+}
+
+void MainWindow::openDisplaySettings()
+{
+    CDisplayDialog dialog(this, &displaySettings);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    onAir->apply(displaySettings);
+    writeSettings();
+}
+
+void MainWindow::resetPeaksAndOvers()
+{
+    onAir->resetPeaksAndOvers();
+}
+
+QMenu *MainWindow::createContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->addAction(tr("Communication\u2026"), this, &MainWindow::openSettings);
+    menu->addAction(tr("Display settings\u2026"), this, &MainWindow::openDisplaySettings);
+    menu->addSeparator();
+    menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
+                    QKeySequence(Qt::Key_R));
+    return menu;
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createContextMenu();
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_R && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        resetPeaksAndOvers();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }

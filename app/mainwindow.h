@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm_st.h"
+#include "displaysettings.h"
 #include "framestream.h"
 
 #include <QMainWindow>
@@ -9,6 +10,10 @@
 #include <QTimer>
 
 class CCommDialog;
+class OnAirStatus;
+class QContextMenuEvent;
+class QKeyEvent;
+class QMenu;
 class QPaintEvent;
 class QPixmap;
 class QResizeEvent;
@@ -32,6 +37,8 @@ private slots:
     void onDataAvailable();
     void meterRelease();
     void openSettings();
+    void openDisplaySettings();
+    void resetPeaksAndOvers();
     void udpReceive();
     void labelMeter1Clicked();
     void labelMeter2Clicked();
@@ -40,6 +47,8 @@ private slots:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void readSettings();
@@ -54,6 +63,8 @@ private:
     void editCaption(myLabel *caption, const QString &prompt);
     void onSerialError();
     void retrySerialPort();
+    // The window's right-click menu; the caller owns it.
+    QMenu *createContextMenu();
 
     Ui_MainWindow *ui;
     QSerialPort *serialPort;
@@ -75,6 +86,10 @@ private:
     int releaseIntervalMs;
     comm_st commSettings;
     QUdpSocket *udpSocket;
+
+    // The link lamp, peak marks, over and silence lamps, and what the operator set for them.
+    OnAirStatus *onAir;
+    DisplaySettings displaySettings;
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;

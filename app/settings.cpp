@@ -55,6 +55,7 @@ void MainWindow::readSettings()
     move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt())
              .topLeft());
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    displaySettings = DisplaySettings::read(settings);
 }
 
 void MainWindow::writeSettings()
@@ -72,6 +73,7 @@ void MainWindow::writeSettings()
     settings.setValue(QStringLiteral("labelMeter1"), labelMeter1->text());
     settings.setValue(QStringLiteral("labelMeter2"), labelMeter2->text());
     settings.setValue(QStringLiteral("labelMeter3"), labelMeter3->text());
+    displaySettings.write(settings);
 }
 
 int MainWindow::currentScreenNumber()

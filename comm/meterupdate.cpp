@@ -1,5 +1,6 @@
 #include "levelframe.h"
 #include "mainwindow.h"
+#include "onairstatus.h"
 #include "trace.h"
 #include "udpinput.h"
 
@@ -12,6 +13,7 @@ void MainWindow::updateMeters(unsigned char *frame)
         Trace::frameArrived(meterLevels, frame);
     for (int i = 0; i < LevelFrame::Channels; ++i)
         meterLevels[i] = LevelFrame::levelDb(frame, i);
+    onAir->frameAccepted(meterLevels);
 
     // Forwarding looks at the server flag alone, so a serial-only display that keeps the
     // server role still feeds the other displays.

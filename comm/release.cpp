@@ -2,6 +2,7 @@
 
 #include "levelframe.h"
 #include "mainwindow.h"
+#include "onairstatus.h"
 #include "trace.h"
 #include "ui_mainwindow.h"
 #include "vexoppmmeter.h"
@@ -22,8 +23,12 @@ bool releaseStep(double position, double target, double releasePerTick, double *
 void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
 {
     double next;
-    if (!releaseStep(meter->dBPosition, *level, releasePerTick, &next))
+    if (!releaseStep(meter->dBPosition, *level, releasePerTick, &next)) {
+        // A resting bar may still carry a peak mark that has to fall to it.
+        if (meter->peakPending())
+            meter->CalculateMeter();
         return;
+    }
     const int barBefore = meter->barHeight();
     meter->dBPosition = next;
     // Repaint only when the bar moved by a whole pixel, as most ticks of a slow fall do not,
@@ -38,6 +43,10 @@ void MainWindow::meterRelease()
     VexoPPMMeter *const meters[LevelFrame::Channels] = {
         ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
     };
+    // A link that has just gone quiet takes the meters down with the normal release, rather
+    // than leaving them standing at the last levels it sent.
+    if (onAir->tick(meterLevels))
+        resetMeters();
     for (int i = 0; i < LevelFrame::Channels; ++i)
         CalculatePPMRelease(meters[i], &meterLevels[i]);
     if (Q_UNLIKELY(Trace::enabled))

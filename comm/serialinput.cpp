@@ -1,5 +1,6 @@
 #include "framestream.h"
 #include "mainwindow.h"
+#include "onairstatus.h"
 #include "serialline.h"
 
 #include <QLoggingCategory>
@@ -27,8 +28,13 @@ void MainWindow::serialPortConnect()
                 if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
                     onSerialError();
             });
-    if (!serialPort->open(QIODevice::ReadWrite) && !commSettings.serialport.isEmpty())
-        serialRetryTimer.start();
+    if (serialPort->open(QIODevice::ReadWrite)) {
+        onAir->inputOpened(commSettings.serialport);
+    } else {
+        onAir->inputFailed(commSettings.serialport);
+        if (!commSettings.serialport.isEmpty())
+            serialRetryTimer.start();
+    }
 
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (") + commSettings.serialport
                    + QStringLiteral(")"));
@@ -49,7 +55,9 @@ void MainWindow::onDataAvailable()
     qCDebug(lcSerial, "data arrived.. ");
     QByteArray chunk = serialPort->readAll();
     FrameStream::removeCrBeforeLf(chunk);
+    const quint64 droppedBefore = serialFrames.bytesDropped();
     serialFrames.feed(chunk, [this](unsigned char *frame) { updateMeters(frame); });
+    onAir->addBytesDropped(serialFrames.bytesDropped() - droppedBefore);
 }
 
 void MainWindow::onSerialError()
@@ -60,6 +68,7 @@ void MainWindow::onSerialError()
     if (serialPort->isOpen())
         serialPort->close();
     serialPort->clearError();
+    onAir->inputFailed(commSettings.serialport);
     if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive())
         serialRetryTimer.start();
 }
@@ -70,6 +79,8 @@ void MainWindow::retrySerialPort()
         return;
     // The same object is reopened: a display may wait months for its line to come back.
     serialFrames.clear();
-    if (serialPort->open(QIODevice::ReadWrite))
+    if (serialPort->open(QIODevice::ReadWrite)) {
         serialRetryTimer.stop();
+        onAir->inputOpened(commSettings.serialport);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "levelframe.h"
 #include "mainwindow.h"
+#include "onairstatus.h"
 
 #include <QHostAddress>
 #include <QSerialPort>
@@ -63,7 +64,12 @@ void MainWindow::setupCommunication()
         return;
     }
 
-    udpSocket->bind(QHostAddress::Any, portFromText(commSettings.client_port));
+    const QString udpName
+        = tr("UDP %1").arg(portNumberFromText(commSettings.client_port));
+    if (udpSocket->bind(QHostAddress::Any, portFromText(commSettings.client_port)))
+        onAir->inputOpened(udpName);
+    else
+        onAir->inputFailed(udpName);
     connect(udpSocket, &QUdpSocket::readyRead, this, &MainWindow::udpReceive);
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (")
                    + QString::number(portNumberFromText(commSettings.client_port))
@@ -82,6 +88,7 @@ void MainWindow::udpReceive()
             if (size < 0)
                 break;
             udpSocket->readDatagram(nullptr, 0);
+            onAir->datagramRefused();
             continue;
         }
         unsigned char frame[LevelFrame::Size];
@@ -90,5 +97,7 @@ void MainWindow::udpReceive()
             = udpSocket->readDatagram(reinterpret_cast<char *>(frame), sizeof frame, &sender);
         if (acceptsDatagram(read, sender, server))
             updateMeters(frame);
+        else
+            onAir->datagramRefused();
     }
 }

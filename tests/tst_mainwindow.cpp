@@ -284,7 +284,7 @@ void TestMainWindow::closingEndsTheEventLoopAndStoresSettings()
     };
     for (const QString &key : keys)
         QVERIFY2(settings.contains(key), qPrintable(key));
-    QCOMPARE(settings.allKeys().size(), keys.size());
+    QCOMPARE(settings.childKeys().size(), keys.size());
     QCOMPARE(settings.value(QStringLiteral("labelMeter2")).toString(), QStringLiteral("Sub"));
 }
 

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "picturelayout.h"
+#include "statuslayout.h"
 #include "testsupport.h"
 #include "vexoppmmeter.h"
 
@@ -37,6 +38,18 @@ bool isInk(QRgb c)
 bool isRed(QRgb c)
 {
     return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+
+// The recess a lamp sits in reaches two pixels (and its edge shading one more) beyond it.
+bool lampRecessAt(int x, int y)
+{
+    for (std::size_t pair = 0; pair < StatusLayout::OverLamps.size(); ++pair) {
+        const QRect cluster
+            = StatusLayout::OverLamps[pair].united(StatusLayout::SilenceLamps[pair]);
+        if (cluster.adjusted(-3, -3, 3, 3).contains(x, y))
+            return true;
+    }
+    return StatusLayout::LinkLamp.adjusted(-3, -3, 3, 3).contains(x, y);
 }
 
 // Bare brushed metal: light and nearly neutral.
@@ -100,6 +113,8 @@ private slots:
     void bands_data();
     void bands();
     void footerTextAreaIsLight();
+    void lampsSitInDarkRecesses_data();
+    void lampsSitInDarkRecesses();
     void settingsGearReadsOnTheHeader();
     void groundIsBrushedAlongTheRows_data();
     void groundIsBrushedAlongTheRows();
@@ -374,7 +389,7 @@ void TestPictures::bands_data()
     QTest::addColumn<bool>("header");
     // Columns clear of the header's lettering and logo; 912 is behind the settings button,
     // whose symbol has a transparent ground.
-    for (int x : {14, 300, 552, 700, 912, 970})
+    for (int x : {14, 300, 440, 700, 912, 970})
         QTest::newRow(qPrintable(QStringLiteral("header at x %1").arg(x))) << x << true;
     // Behind each caption, the time label, and between them.
     for (int x : {14, 104, 180, 260, 552, 880, 970})
@@ -402,9 +417,39 @@ void TestPictures::bands()
         QVERIFY2(ok, qPrintable(QStringLiteral("row %1: %2").arg(y).arg(describe(c))));
     }
     for (int y : {top - 3, bottom + 4}) {
+        // Under the captions the pair's lamps are let into the metal.
+        if (!header && y > bottom && lampRecessAt(x, y))
+            continue;
         const QRgb c = panel.pixel(x, y);
         QVERIFY2(isGround(c), qPrintable(QStringLiteral("row %1: %2").arg(y).arg(describe(c))));
     }
+}
+
+void TestPictures::lampsSitInDarkRecesses_data()
+{
+    QTest::addColumn<QRect>("lamp");
+    QTest::newRow("link") << StatusLayout::LinkLamp;
+    const char *const names[] = {"prog", "sub", "crm"};
+    for (std::size_t pair = 0; pair < StatusLayout::OverLamps.size(); ++pair) {
+        QTest::newRow(qPrintable(QStringLiteral("%1 over").arg(names[pair])))
+            << StatusLayout::OverLamps[pair];
+        QTest::newRow(qPrintable(QStringLiteral("%1 silence").arg(names[pair])))
+            << StatusLayout::SilenceLamps[pair];
+    }
+}
+
+// Every lamp has a dark slot around it and lit metal just below the slot, as the meters do.
+void TestPictures::lampsSitInDarkRecesses()
+{
+    QFETCH(QRect, lamp);
+    const QPoint centre = lamp.center();
+    for (const QPoint &p : {QPoint(lamp.left() - 1, centre.y()), QPoint(lamp.right() + 1, centre.y()),
+                            QPoint(centre.x(), lamp.top() - 1), QPoint(centre.x(), lamp.bottom() + 1)}) {
+        const QRgb c = panel.pixel(p);
+        QVERIFY2(qGray(c) < 40, qPrintable(describe(c)));
+    }
+    const QRgb inside = panel.pixel(centre);
+    QVERIFY2(qGray(inside) < 40, qPrintable(describe(inside)));
 }
 
 // The footer notice is drawn in the default black: the panel under it stays light.

@@ -466,7 +466,8 @@ void TestPPMMeter::metaObjectNamesAndAliases()
         "ReleasePerSecond",   "DINCurve",           "GradientBackground",
         "GradientForground",  "MaxColor",           "MinColor",
         "MaxBackgroundColor", "MinBackgroundColor", "SkinEnvironmentVariable",
-        "PPMMeterBackgroundFileName",
+        "PPMMeterBackgroundFileName", "PeakHold",       "PeakHoldTime",
+        "PeakFallPerSecond",  "PeakColor",          "PeakMarkHeight",
     };
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
@@ -477,10 +478,11 @@ void TestPPMMeter::metaObjectNamesAndAliases()
     }
     QCOMPARE(names, expected);
 
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), 1);
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 2);
     const QMetaMethod slot = meta.method(meta.methodOffset());
     QCOMPARE(slot.methodSignature(), QByteArray("setdBPosition(double_db)"));
     QCOMPARE(slot.parameterNames(), QList<QByteArray>() << "NewdBPosition");
+    QCOMPARE(meta.method(meta.methodOffset() + 1).methodSignature(), QByteArray("resetPeak()"));
 
     registerVexoTypes();
     QCOMPARE(QMetaType::type("double_db"), int(QMetaType::Double));

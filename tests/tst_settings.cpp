@@ -48,12 +48,13 @@ comm_st makeRecord(bool useUdp, bool isServer, const QStringList &texts)
     return r;
 }
 
-// What the store holds, key by key, as the file on disk says.
+// What the store holds at its top level, key by key, as the file on disk says; the named
+// groups beside it hold the display's own settings.
 QMap<QString, QVariant> storedValues()
 {
     QSettings file(settingsFile(), QSettings::IniFormat);
     QMap<QString, QVariant> values;
-    for (const QString &key : file.allKeys())
+    for (const QString &key : file.childKeys())
         values.insert(key, file.value(key));
     return values;
 }

@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <QElapsedTimer>
+
 #include <climits>
 #include <cmath>
 
@@ -45,7 +47,19 @@ void fillRows(QPainter &painter, int width, int firstRow, int lastRow, const QBr
     painter.fillRect(QRect(0, firstRow, width, lastRow - firstRow + 1), brush);
 }
 
+qint64 steadyMilliseconds()
+{
+    static QElapsedTimer started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return started.elapsed();
+}
+
 } // namespace
+
+qint64 (*VexoPPMMeter::peakClock)() = steadyMilliseconds;
 
 VexoPPMMeter::VexoPPMMeter(QWidget *parent)
     : QWidget(parent)
@@ -67,6 +81,13 @@ VexoPPMMeter::VexoPPMMeter(QWidget *parent)
     , DINOffset(0.0)
     , DINSpan(0.0)
     , LinearSpan(0.0)
+    , PeakHold(false)
+    , PeakHoldTime(1.5)
+    , PeakFallPerSecond(13.3)
+    , PeakColor(255, 255, 255, 255)
+    , PeakMarkHeight(2)
+    , Peak()
+    , PeakHeight(0)
 {
     updateScaleConstants();
     loadBackgroundImage();
@@ -108,6 +129,9 @@ bool VexoPPMMeter::CalculateMeter()
         ZeroMarkHeight = linearHeight(0.0, h, MindBPosition, LinearSpan);
     }
 
+    if (PeakHold)
+        stepPeak();
+
     if (BarHeight == LastBarHeight)
         return false;
     LastBarHeight = BarHeight;
@@ -123,6 +147,97 @@ QRect VexoPPMMeter::barChange(int previousBarHeight) const
     const int top = h - qMax(previousBarHeight, BarHeight);
     const int lowerTop = h - qMin(previousBarHeight, BarHeight);
     return QRect(0, top, width(), lowerTop - top + 1).intersected(rect());
+}
+
+int VexoPPMMeter::heightFor(double db) const
+{
+    const double clamped = qBound(MindBPosition, db, MaxdBPosition);
+    if (DINCurve)
+        return dinHeight(clamped, height(), DINOffset, DINSpan);
+    return linearHeight(clamped, height(), MindBPosition, LinearSpan);
+}
+
+QRect VexoPPMMeter::peakRows(int peakHeight) const
+{
+    if (peakHeight <= 0 || PeakMarkHeight <= 0)
+        return QRect();
+    // The mark stands on the peak's edge rather than over the bar's top rows, so that a bar
+    // at its peak still shows its exact height; only at the top of the scale does it move
+    // down into the bar to stay on the meter.
+    const int top = qMax(0, height() - peakHeight - PeakMarkHeight);
+    return QRect(0, top, width(), PeakMarkHeight).intersected(rect());
+}
+
+void VexoPPMMeter::stepPeak()
+{
+    qint64 holdMs = -1;
+    if (PeakHoldTime > 0.0)
+        holdMs = static_cast<qint64>(qMin(PeakHoldTime, 1.0e6) * 1000.0 + 0.5);
+    Peak = stepPeakHold(Peak, dBPosition, peakClock(), holdMs, PeakFallPerSecond);
+    // A mark at the bottom of the scale marks nothing.
+    const int next = Peak.db > MindBPosition ? heightFor(Peak.db) : 0;
+    if (next == PeakHeight)
+        return;
+    update(peakRows(PeakHeight).united(peakRows(next)));
+    PeakHeight = next;
+}
+
+void VexoPPMMeter::resetPeak()
+{
+    Peak = PeakHoldState();
+    Peak.steppedMs = peakClock();
+    if (PeakHold)
+        stepPeak();
+}
+
+void VexoPPMMeter::setPeakHold(bool value)
+{
+    if (value == PeakHold)
+        return;
+    PeakHold = value;
+    if (PeakHold) {
+        Peak = PeakHoldState();
+        Peak.steppedMs = peakClock();
+        stepPeak();
+    } else {
+        update(peakRows(PeakHeight));
+        PeakHeight = 0;
+    }
+    update();
+}
+
+void VexoPPMMeter::setPeakHoldTime(double seconds)
+{
+    if (seconds == PeakHoldTime || (std::isnan(seconds) && std::isnan(PeakHoldTime)))
+        return;
+    PeakHoldTime = seconds;
+    update();
+}
+
+void VexoPPMMeter::setPeakFallPerSecond(double value)
+{
+    // A fall that is not a positive number would leave the mark hanging or rising.
+    if (!(value > 0.0) || value == PeakFallPerSecond)
+        return;
+    PeakFallPerSecond = value;
+    update();
+}
+
+void VexoPPMMeter::setPeakColor(const QColor &color)
+{
+    if (color == PeakColor)
+        return;
+    PeakColor = color;
+    update();
+}
+
+void VexoPPMMeter::setPeakMarkHeight(int rows)
+{
+    rows = qMax(0, rows);
+    if (rows == PeakMarkHeight)
+        return;
+    PeakMarkHeight = rows;
+    update();
 }
 
 void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
@@ -280,5 +395,11 @@ void VexoPPMMeter::paintEvent(QPaintEvent *)
         fillRows(painter, w, h - BarHeight, h - 1 - ZeroMarkHeight, MaxColor);
     } else {
         fillRows(painter, w, h - BarHeight, h - 1, MinColor);
+    }
+
+    if (PeakHold) {
+        const QRect mark = peakRows(PeakHeight);
+        if (!mark.isEmpty())
+            painter.fillRect(mark, PeakColor);
     }
 }

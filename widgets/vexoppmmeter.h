@@ -1,5 +1,6 @@
 #pragma once
 
+#include "peakhold.h"
 #include "vexotypes.h"
 
 #include <QColor>
@@ -30,6 +31,14 @@ class VexoPPMMeter : public QWidget
                    WRITE setSkinEnvironmentVariable)
     Q_PROPERTY(QString PPMMeterBackgroundFileName READ getPPMMeterBackgroundFileName
                    WRITE setPPMMeterBackgroundFileName)
+    // The peak mark: off by default, so that a meter on its own looks as it always did.
+    // PeakHoldTime is in seconds; 0 or less holds the mark until resetPeak(). After the hold
+    // it falls at PeakFallPerSecond until it meets the bar. PeakMarkHeight is in pixels.
+    Q_PROPERTY(bool PeakHold READ getPeakHold WRITE setPeakHold)
+    Q_PROPERTY(double PeakHoldTime READ getPeakHoldTime WRITE setPeakHoldTime)
+    Q_PROPERTY(double PeakFallPerSecond READ getPeakFallPerSecond WRITE setPeakFallPerSecond)
+    Q_PROPERTY(QColor PeakColor READ getPeakColor WRITE setPeakColor)
+    Q_PROPERTY(int PeakMarkHeight READ getPeakMarkHeight WRITE setPeakMarkHeight)
 
 public:
     explicit VexoPPMMeter(QWidget *parent = nullptr);
@@ -70,6 +79,29 @@ public:
     QString getPPMMeterBackgroundFileName() const { return PPMMeterBackgroundFileName; }
     void setPPMMeterBackgroundFileName(const QString &fileName);
 
+    bool getPeakHold() const { return PeakHold; }
+    void setPeakHold(bool value);
+    double getPeakHoldTime() const { return PeakHoldTime; }
+    void setPeakHoldTime(double seconds);
+    double getPeakFallPerSecond() const { return PeakFallPerSecond; }
+    void setPeakFallPerSecond(double value);
+    const QColor &getPeakColor() const { return PeakColor; }
+    void setPeakColor(const QColor &color);
+    int getPeakMarkHeight() const { return PeakMarkHeight; }
+    void setPeakMarkHeight(int rows);
+
+    // The monotonic milliseconds the peak mark's timing follows; tests put a clock of their
+    // own here. Shared by all meters, so that a pair's marks fall together.
+    static qint64 (*peakClock)();
+
+    // Height in pixels, up from the bottom edge, of the level the peak mark stands on; 0 when
+    // none shows.
+    int peakHeight() const { return PeakHeight; }
+    double peakdB() const { return Peak.db; }
+    // True while the mark stands above the bar and so still has to fall: the owner keeps
+    // calling CalculateMeter() while the bar itself rests.
+    bool peakPending() const { return PeakHold && PeakHeight > BarHeight; }
+
     int barHeight() const { return BarHeight; }
     // The rows whose pixels differ between a bar `previousBarHeight` high and the bar as it
     // stands now, at the current size: after a step of the level only these need a repaint.
@@ -80,6 +112,8 @@ public:
 public slots:
     // Stores the level as given and repaints; the bar follows at the next CalculateMeter().
     void setdBPosition(double_db NewdBPosition);
+    // Brings the peak mark down to the bar at once.
+    void resetPeak();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -87,6 +121,9 @@ protected:
 private:
     void loadBackgroundImage();
     void updateScaleConstants();
+    int heightFor(double db) const;
+    void stepPeak();
+    QRect peakRows(int peakHeight) const;
 
     QImage *BackgroundImage;
 
@@ -114,4 +151,11 @@ private:
     double DINOffset;
     double DINSpan;
     double LinearSpan;
+    bool PeakHold;
+    double PeakHoldTime;
+    double PeakFallPerSecond;
+    QColor PeakColor;
+    int PeakMarkHeight;
+    PeakHoldState Peak;
+    int PeakHeight;
 };

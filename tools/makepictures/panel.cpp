@@ -4,6 +4,7 @@
 #include "emblems.h"
 #include "palette.h"
 #include "picturelayout.h"
+#include "statuslayout.h"
 #include "vexoppmmeter.h"
 
 #include <QFont>
@@ -184,11 +185,11 @@ void drawHeaderMarks(QPainter &painter)
                            logoSize);
 }
 
-// The recess a meter sits in: three pixels of dark slot around the widget, shaded inside at
-// the top, lit on the panel below.
-void drawMeterSlot(QPainter &painter, const MeterScale &meter)
+// The recess a meter or a lamp sits in: `margin` pixels of dark slot around the widget,
+// shaded inside at the top, lit on the panel below.
+void drawSlot(QPainter &painter, const QRect &widget, int margin)
 {
-    const QRect slot = meter.meterRect().adjusted(-3, -3, 3, 3);
+    const QRect slot = widget.adjusted(-margin, -margin, margin, margin);
     painter.fillRect(slot, Palette::SlotFace);
     hLine(painter, slot.left(), slot.right(), slot.top(), QColor(6, 7, 8));
     vLine(painter, slot.left(), slot.top(), slot.bottom(), QColor(10, 11, 12));
@@ -197,6 +198,22 @@ void drawMeterSlot(QPainter &painter, const MeterScale &meter)
     vLine(painter, slot.left() - 1, slot.top(), slot.bottom(), QColor(0, 0, 0, 50));
     hLine(painter, slot.left() - 1, slot.right() + 1, slot.bottom() + 1, Palette::Highlight);
     vLine(painter, slot.right() + 1, slot.top(), slot.bottom(), QColor(255, 255, 255, 110));
+}
+
+void drawMeterSlot(QPainter &painter, const MeterScale &meter)
+{
+    drawSlot(painter, meter.meterRect(), 3);
+}
+
+// The status lamps are let into the panel as the meters are, so that an unlit lamp reads as
+// part of the instrument rather than as something laid on it.
+void drawLampSlots(QPainter &painter)
+{
+    drawSlot(painter, StatusLayout::LinkLamp, 2);
+    // A pair's over and silence lamps share one recess, one above the other.
+    for (std::size_t pair = 0; pair < StatusLayout::OverLamps.size(); ++pair)
+        drawSlot(painter, StatusLayout::OverLamps[pair].united(StatusLayout::SilenceLamps[pair]),
+                 2);
 }
 
 QString markText(double db)
@@ -310,6 +327,7 @@ QImage draw()
     drawHeaderBand(painter);
     drawFooterBand(painter);
     drawHeaderMarks(painter);
+    drawLampSlots(painter);
     for (const ScalePair &pair : ScalePairs) {
         painter.setRenderHint(QPainter::Antialiasing, false);
         drawMeterSlot(painter, pair.left);

@@ -1,0 +1,99 @@
+#include "displaysettings.h"
+
+#include <QSettings>
+
+#include <cmath>
+
+namespace {
+
+const char *const PairKeys[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
+
+// Only what QSettings itself writes for a flag counts: a hand-edited "yes" or a stray value is
+// not a choice the operator made.
+bool readFlag(const QSettings &settings, const QString &key, bool fallback)
+{
+    const QVariant value = settings.value(key);
+    if (value.type() == QVariant::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed();
+    if (text == QLatin1String("true"))
+        return true;
+    if (text == QLatin1String("false"))
+        return false;
+    return fallback;
+}
+
+double readNumber(const QSettings &settings, const QString &key, double fallback, double min,
+                  double max)
+{
+    bool ok = false;
+    const double value = settings.value(key).toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < min || value > max)
+        return fallback;
+    return value;
+}
+
+QString pairKey(int pair, const char *what)
+{
+    return QStringLiteral("silence_%1%2").arg(QLatin1String(PairKeys[pair]), QLatin1String(what));
+}
+
+} // namespace
+
+DisplaySettings DisplaySettings::read(QSettings &settings)
+{
+    const DisplaySettings defaults;
+    DisplaySettings d;
+    settings.beginGroup(QStringLiteral("display"));
+    d.staleSeconds = readNumber(settings, QStringLiteral("stale_time"), defaults.staleSeconds,
+                                MinStaleSeconds, MaxStaleSeconds);
+    d.peakHold = readFlag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
+    d.peakHoldUntilReset = readFlag(settings, QStringLiteral("peak_hold_until_reset"),
+                                    defaults.peakHoldUntilReset);
+    d.peakHoldSeconds = readNumber(settings, QStringLiteral("peak_hold_time"),
+                                   defaults.peakHoldSeconds, MinHoldSeconds, MaxHoldSeconds);
+    d.overThresholdDb = readNumber(settings, QStringLiteral("over_threshold"),
+                                   defaults.overThresholdDb, MinOverDb, MaxOverDb);
+    for (int pair = 0; pair < Pairs; ++pair) {
+        Silence &s = d.silence[pair];
+        const Silence &fallback = defaults.silence[pair];
+        s.enabled = readFlag(settings, pairKey(pair, ""), fallback.enabled);
+        s.thresholdDb = readNumber(settings, pairKey(pair, "_threshold"), fallback.thresholdDb,
+                                   MinSilenceDb, MaxSilenceDb);
+        s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
+                               MinSilenceSeconds, MaxSilenceSeconds);
+    }
+    settings.endGroup();
+    return d;
+}
+
+void DisplaySettings::write(QSettings &settings) const
+{
+    settings.beginGroup(QStringLiteral("display"));
+    settings.setValue(QStringLiteral("stale_time"), staleSeconds);
+    settings.setValue(QStringLiteral("peak_hold"), peakHold);
+    settings.setValue(QStringLiteral("peak_hold_until_reset"), peakHoldUntilReset);
+    settings.setValue(QStringLiteral("peak_hold_time"), peakHoldSeconds);
+    settings.setValue(QStringLiteral("over_threshold"), overThresholdDb);
+    for (int pair = 0; pair < Pairs; ++pair) {
+        settings.setValue(pairKey(pair, ""), silence[pair].enabled);
+        settings.setValue(pairKey(pair, "_threshold"), silence[pair].thresholdDb);
+        settings.setValue(pairKey(pair, "_time"), silence[pair].seconds);
+    }
+    settings.endGroup();
+}
+
+bool DisplaySettings::operator==(const DisplaySettings &o) const
+{
+    if (staleSeconds != o.staleSeconds || peakHold != o.peakHold
+        || peakHoldUntilReset != o.peakHoldUntilReset || peakHoldSeconds != o.peakHoldSeconds
+        || overThresholdDb != o.overThresholdDb)
+        return false;
+    for (int pair = 0; pair < Pairs; ++pair) {
+        if (silence[pair].enabled != o.silence[pair].enabled
+            || silence[pair].thresholdDb != o.silence[pair].thresholdDb
+            || silence[pair].seconds != o.silence[pair].seconds)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,295 @@
+#include "onairstatus.h"
+
+#include "layout.h"
+#include "statuslayout.h"
+#include "vexolamp.h"
+#include "vexoppmmeter.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QFont>
+#include <QWidget>
+
+#include <cmath>
+
+namespace {
+
+const QColor LiveGreen(0, 196, 64);
+const QColor NoDataAmber(255, 170, 0);
+const QColor NoLinkRed(222, 28, 28);
+const QColor OverRed(235, 22, 22);
+const QColor SilenceAmber(255, 150, 0);
+const QColor Black(0, 0, 0);
+const QColor White(255, 255, 255);
+
+// "12 s" under a minute, then "3:25" and "1:03:25": the lamps count once a second and must
+// stay short enough to read across a room.
+QString duration(qint64 ms)
+{
+    const qint64 s = qMax<qint64>(0, ms / 1000);
+    if (s < 60)
+        return QObject::tr("%1 s").arg(s);
+    if (s < 3600)
+        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QFont lampFont(int pixelSize)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(qMax(1, pixelSize));
+    return font;
+}
+
+VexoLamp *makeLamp(QWidget *window, const QString &name, const QColor &lit, const QColor &text)
+{
+    auto *lamp = new VexoLamp(window);
+    lamp->setObjectName(name);
+    lamp->setLitColor(lit);
+    lamp->setLitTextColor(text);
+    return lamp;
+}
+
+qint64 holdMilliseconds(const DisplaySettings &s)
+{
+    return static_cast<qint64>(std::llround(s.peakHoldSeconds * 1000.0));
+}
+
+} // namespace
+
+OnAirStatus::OnAirStatus(QWidget *window, VexoPPMMeter *const sixMeters[6])
+    : QObject(window)
+{
+    clock.start();
+    for (int i = 0; i < 6; ++i)
+        meters[i] = sixMeters[i];
+
+    static const char *const pairNames[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
+    link_ = makeLamp(window, QStringLiteral("lamp_link"), NoLinkRed, White);
+    link_->installEventFilter(this);
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        const QString name = QLatin1String(pairNames[pair]);
+        overLamps[pair] = makeLamp(window, QStringLiteral("lamp_over_") + name, OverRed, White);
+        overLamps[pair]->setToolTip(tr("Click, or press R, to reset peaks and overs"));
+        connect(overLamps[pair], &VexoLamp::clicked, this, &OnAirStatus::resetPeaksAndOvers);
+        silenceLamps[pair]
+            = makeLamp(window, QStringLiteral("lamp_silence_") + name, SilenceAmber, Black);
+        marks[pair] = makeLamp(window, QStringLiteral("mark_link_") + name, NoDataAmber, Black);
+        marks[pair]->setLit(true);
+        // The legend lies over the meters and must not take their clicks or hide them
+        // while the link is live.
+        marks[pair]->setAttribute(Qt::WA_TransparentForMouseEvents);
+        marks[pair]->hide();
+        showOver(pair);
+    }
+    watch.inputFailed();
+    showLink(now());
+}
+
+void OnAirStatus::apply(const DisplaySettings &s)
+{
+    watch.setStaleMs(static_cast<qint64>(std::llround(s.staleSeconds * 1000.0)));
+    for (VexoPPMMeter *meter : meters) {
+        meter->setPeakHoldTime(s.peakHoldUntilReset ? 0.0 : holdMilliseconds(s) / 1000.0);
+        meter->setPeakHold(s.peakHold);
+    }
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        overs[pair].setThresholdDb(s.overThresholdDb);
+        silences[pair].setEnabled(s.silence[pair].enabled);
+        silences[pair].setThresholdDb(s.silence[pair].thresholdDb);
+        silences[pair].setTimeMs(static_cast<qint64>(std::llround(s.silence[pair].seconds * 1000.0)));
+        shownSilence[pair] = -2;
+        showSilence(pair, now());
+    }
+    shownSeconds = -2;
+    showLink(now());
+}
+
+void OnAirStatus::inputOpened(const QString &input)
+{
+    inputName = input;
+    watch.inputOpened(now());
+    shownSeconds = -2;
+    showLink(now());
+}
+
+void OnAirStatus::inputFailed(const QString &input)
+{
+    inputName = input;
+    watch.inputFailed();
+    shownSeconds = -2;
+    showLink(now());
+}
+
+void OnAirStatus::frameAccepted(const double *levels)
+{
+    const qint64 t = now();
+    const bool wasShownLive = shownState == LinkWatch::Live;
+    watch.frameAccepted(t);
+    lastFrameWallMs = QDateTime::currentMSecsSinceEpoch();
+    // The first good frame clears a NO DATA or NO LINK at once, not at the next tick.
+    if (!wasShownLive)
+        showLink(t);
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        if (overs[pair].feed(levels[2 * pair], levels[2 * pair + 1], lastFrameWallMs))
+            showOver(pair);
+    }
+}
+
+bool OnAirStatus::tick(const double *targets)
+{
+    const qint64 t = now();
+    const bool live = watch.state(t) == LinkWatch::Live;
+    const bool justDown = wasLive && !live;
+    wasLive = live;
+    showLink(t);
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        // Without a live link there are no levels to call silent: the link lamp speaks.
+        if (live)
+            silences[pair].feed(targets[2 * pair], targets[2 * pair + 1], t);
+        else
+            silences[pair].suspend();
+        showSilence(pair, t);
+    }
+    return justDown;
+}
+
+void OnAirStatus::resetPeaksAndOvers()
+{
+    for (VexoPPMMeter *meter : meters)
+        meter->resetPeak();
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        overs[pair].reset();
+        showOver(pair);
+    }
+}
+
+LinkWatch::State OnAirStatus::state() const
+{
+    return watch.state(now());
+}
+
+QString OnAirStatus::linkLegend() const
+{
+    const qint64 t = now();
+    switch (watch.state(t)) {
+    case LinkWatch::Live:
+        return tr("LIVE");
+    case LinkWatch::NoData:
+        return tr("NO DATA %1").arg(duration(watch.silentForMs(t)));
+    case LinkWatch::NoLink:
+        break;
+    }
+    return inputName.isEmpty() ? tr("NO LINK") : tr("NO LINK %1").arg(inputName);
+}
+
+QString OnAirStatus::linkReport() const
+{
+    const qint64 t = now();
+    QString last = tr("none yet");
+    if (watch.hasFrame()) {
+        last = tr("%1 (%2 s ago)")
+                   .arg(QDateTime::fromMSecsSinceEpoch(lastFrameWallMs)
+                            .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+                   .arg(static_cast<double>(t - watch.lastFrameMs()) / 1000.0, 0, 'f', 1);
+    }
+    return tr("Input: %1\nFrames accepted: %2\nBytes dropped by the deframer: %3\n"
+              "Datagrams refused: %4\nLast frame: %5\nNo data after: %6 s")
+        .arg(inputName.isEmpty() ? tr("none") : inputName)
+        .arg(watch.framesAccepted())
+        .arg(dropped)
+        .arg(refused)
+        .arg(last)
+        .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+}
+
+void OnAirStatus::showLink(qint64 t)
+{
+    const LinkWatch::State state = watch.state(t);
+    const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
+    if (state == shownState && seconds == shownSeconds)
+        return;
+    const bool stateChanged = state != shownState || shownSeconds == -2;
+    shownState = state;
+    shownSeconds = seconds;
+
+    link_->setText(linkLegend());
+    link_->setLit(true);
+    if (!stateChanged)
+        return;
+    const QColor colour = state == LinkWatch::Live ? LiveGreen
+        : state == LinkWatch::NoData               ? NoDataAmber
+                                                   : NoLinkRed;
+    const QColor text = state == LinkWatch::NoLink ? White : Black;
+    link_->setLitColor(colour);
+    link_->setLitTextColor(text);
+    for (VexoLamp *mark : marks) {
+        mark->setVisible(state != LinkWatch::Live);
+        mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
+        mark->setLitColor(colour);
+        mark->setLitTextColor(text);
+    }
+}
+
+void OnAirStatus::showOver(int pair)
+{
+    const OverLatch &over = overs[pair];
+    VexoLamp *lamp = overLamps[pair];
+    lamp->setLit(over.latched());
+    if (!over.latched()) {
+        lamp->setText(tr("OVER"));
+        return;
+    }
+    lamp->setText(tr("OVER %1\u00d7 %2")
+                      .arg(over.overs())
+                      .arg(QDateTime::fromMSecsSinceEpoch(over.lastOverMs())
+                               .toString(QStringLiteral("hh:mm:ss"))));
+}
+
+void OnAirStatus::showSilence(int pair, qint64 t)
+{
+    const SilenceDetector &silence = silences[pair];
+    // -1: not raised; otherwise the whole seconds of quiet the lamp shows.
+    const qint64 seconds = silence.alarm() ? silence.quietForMs(t) / 1000 : -1;
+    if (seconds == shownSilence[pair])
+        return;
+    shownSilence[pair] = seconds;
+    VexoLamp *lamp = silenceLamps[pair];
+    lamp->setLit(seconds >= 0);
+    if (seconds >= 0)
+        lamp->setText(tr("SILENCE %1").arg(duration(silence.quietForMs(t))));
+    else
+        lamp->setText(silence.enabled() ? tr("SILENCE") : tr("SILENCE OFF"));
+}
+
+void OnAirStatus::layout(const DesignLayout::Fit &fit)
+{
+    using DesignLayout::scaleRect;
+    const auto scaled = [&fit](int pixels) {
+        return static_cast<int>(static_cast<float>(pixels) * fit.scale + 0.5f);
+    };
+    link_->setGeometry(scaleRect(StatusLayout::LinkLamp, fit));
+    link_->setFont(lampFont(scaled(StatusLayout::LinkLampPixelSize)));
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        overLamps[pair]->setGeometry(scaleRect(StatusLayout::OverLamps[pair], fit));
+        overLamps[pair]->setFont(lampFont(scaled(StatusLayout::PairLampPixelSize)));
+        silenceLamps[pair]->setGeometry(scaleRect(StatusLayout::SilenceLamps[pair], fit));
+        silenceLamps[pair]->setFont(lampFont(scaled(StatusLayout::PairLampPixelSize)));
+        marks[pair]->setGeometry(scaleRect(StatusLayout::LinkMarks[pair], fit));
+        marks[pair]->setFont(lampFont(scaled(StatusLayout::LinkMarkPixelSize)));
+    }
+    for (VexoPPMMeter *meter : meters)
+        meter->setPeakMarkHeight(qMax(1, scaled(StatusLayout::PeakMarkRows)));
+}
+
+bool OnAirStatus::eventFilter(QObject *watched, QEvent *event)
+{
+    // The installer's figures are put together only when someone asks for them.
+    if (watched == link_ && event->type() == QEvent::ToolTip)
+        link_->setToolTip(linkReport());
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "displaysettings.h"
+#include "linkwatch.h"
+#include "overlatch.h"
+#include "silencedetector.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QWidget;
+class VexoLamp;
+class VexoPPMMeter;
+namespace DesignLayout {
+struct Fit;
+}
+
+// The panel's answer to "can I believe what it shows": the link lamp, the peak marks, an over
+// lamp and a silence lamp per pair, and a legend across the meters while no data comes. It
+// holds the watches and lamps; the window tells it what happens to the input and calls tick()
+// from its release timer, so it never wakes the program on its own.
+class OnAirStatus : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `meters` are the six meters in frame order; the lamps become children of `window`.
+    OnAirStatus(QWidget *window, VexoPPMMeter *const meters[6]);
+
+    void apply(const DisplaySettings &settings);
+
+    // `input` names the input for the lamp: a serial device or a UDP port.
+    void inputOpened(const QString &input);
+    void inputFailed(const QString &input);
+    // `levels` are the six levels of an accepted frame, in dB as the frame says.
+    void frameAccepted(const double *levels);
+    void datagramRefused() { ++refused; }
+    void addBytesDropped(quint64 bytes) { dropped += bytes; }
+
+    // From the release tick, with the six current targets. Returns true when the link has
+    // just stopped being live: the window then sends the targets to the floor.
+    bool tick(const double *targets);
+
+    void resetPeaksAndOvers();
+
+    LinkWatch::State state() const;
+    // What the link lamp says, and the installer's figures shown in its tooltip.
+    QString linkLegend() const;
+    QString linkReport() const;
+
+    // Places and sizes lamps, legends and peak marks for a window laid out with `fit`.
+    void layout(const DesignLayout::Fit &fit);
+
+    VexoLamp *linkLamp() const { return link_; }
+    VexoLamp *overLamp(int pair) const { return overLamps[pair]; }
+    VexoLamp *silenceLamp(int pair) const { return silenceLamps[pair]; }
+    VexoLamp *linkMark(int pair) const { return marks[pair]; }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    qint64 now() const { return clock.elapsed(); }
+    void showLink(qint64 nowMs);
+    void showOver(int pair);
+    void showSilence(int pair, qint64 nowMs);
+
+    VexoPPMMeter *meters[6];
+    VexoLamp *link_;
+    VexoLamp *overLamps[DisplaySettings::Pairs];
+    VexoLamp *silenceLamps[DisplaySettings::Pairs];
+    VexoLamp *marks[DisplaySettings::Pairs];
+
+    QElapsedTimer clock;
+    LinkWatch watch;
+    OverLatch overs[DisplaySettings::Pairs];
+    SilenceDetector silences[DisplaySettings::Pairs];
+    QString inputName;
+    quint64 refused = 0;
+    quint64 dropped = 0;
+    qint64 lastFrameWallMs = 0;
+
+    // What the lamps show now, so that a tick changes them only when a legend would change.
+    LinkWatch::State shownState = LinkWatch::NoLink;
+    qint64 shownSeconds = -1;
+    qint64 shownSilence[DisplaySettings::Pairs] = { -1, -1, -1 };
+    bool wasLive = false;
+};

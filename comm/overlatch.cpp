@@ -1,0 +1,32 @@
+#include "overlatch.h"
+
+#include <climits>
+#include <cmath>
+
+void OverLatch::setThresholdDb(double db)
+{
+    if (std::isnan(db))
+        db = DefaultThresholdDb;
+    threshold = qBound(MinThresholdDb, db, MaxThresholdDb);
+}
+
+bool OverLatch::feed(double leftDb, double rightDb, qint64 wallMs)
+{
+    const bool over = leftDb >= threshold || rightDb >= threshold;
+    const bool starts = over && !above;
+    above = over;
+    if (!starts)
+        return false;
+    if (count < INT_MAX)
+        ++count;
+    last = wallMs;
+    return true;
+}
+
+void OverLatch::reset()
+{
+    count = 0;
+    last = 0;
+    // A pair still above the threshold when reset counts again only once it has come down
+    // and gone up again: the reset is the operator's acknowledgement of this over.
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Latches an over on a stereo pair: a frame level that reaches the threshold lights it until
+// the operator resets it. Levels above the meters' top are real (a frame carries up to
+// +15.535 dB) and only this lamp shows them. An over is counted once when the pair rises to
+// the threshold, not once per frame above it.
+class OverLatch
+{
+public:
+    static constexpr double DefaultThresholdDb = 5.0;
+    static constexpr double MinThresholdDb = 0.0;
+    static constexpr double MaxThresholdDb = 15.5;
+
+    void setThresholdDb(double db);
+    double thresholdDb() const { return threshold; }
+
+    // One frame's levels of the pair, at wall-clock milliseconds `wallMs` since the epoch
+    // (kept only when an over begins). Returns true when a new over began.
+    bool feed(double leftDb, double rightDb, qint64 wallMs);
+    void reset();
+
+    bool latched() const { return count > 0; }
+    int overs() const { return count; }
+    // Wall-clock milliseconds of the latest over; meaningful only while latched().
+    qint64 lastOverMs() const { return last; }
+
+private:
+    double threshold = DefaultThresholdDb;
+    int count = 0;
+    bool above = false;
+    qint64 last = 0;
+};

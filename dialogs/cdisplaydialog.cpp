@@ -1,0 +1,95 @@
+#include "cdisplaydialog.h"
+
+#include "ui_displaydialog.h"
+
+CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
+    : QDialog(parent)
+    , ui(new Ui_CDisplayDialog)
+    , settings(record)
+{
+    ui->setupUi(this);
+
+    ui->doubleSpinBox_stale_time->setValue(settings->staleSeconds);
+    ui->checkBox_peak_hold->setChecked(settings->peakHold);
+    ui->radioButton_peak_timed->setChecked(!settings->peakHoldUntilReset);
+    ui->radioButton_peak_until_reset->setChecked(settings->peakHoldUntilReset);
+    ui->doubleSpinBox_peak_hold_time->setValue(settings->peakHoldSeconds);
+    ui->doubleSpinBox_over_threshold->setValue(settings->overThresholdDb);
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        const SilenceRow row = silenceRow(pair);
+        row.enabled->setChecked(settings->silence[pair].enabled);
+        row.threshold->setValue(settings->silence[pair].thresholdDb);
+        row.time->setValue(settings->silence[pair].seconds);
+        connect(row.enabled, &QCheckBox::toggled, this, &CDisplayDialog::updateEnabled);
+    }
+    updateEnabled();
+}
+
+CDisplayDialog::~CDisplayDialog()
+{
+    delete ui;
+}
+
+CDisplayDialog::SilenceRow CDisplayDialog::silenceRow(int pair) const
+{
+    switch (pair) {
+    case DisplaySettings::Programme:
+        return { ui->checkBox_silence_prog, ui->doubleSpinBox_silence_prog_threshold,
+                 ui->doubleSpinBox_silence_prog_time };
+    case DisplaySettings::Sub:
+        return { ui->checkBox_silence_sub, ui->doubleSpinBox_silence_sub_threshold,
+                 ui->doubleSpinBox_silence_sub_time };
+    default:
+        return { ui->checkBox_silence_crm, ui->doubleSpinBox_silence_crm_threshold,
+                 ui->doubleSpinBox_silence_crm_time };
+    }
+}
+
+void CDisplayDialog::updateEnabled()
+{
+    const bool peak = ui->checkBox_peak_hold->isChecked();
+    ui->radioButton_peak_timed->setEnabled(peak);
+    ui->radioButton_peak_until_reset->setEnabled(peak);
+    ui->doubleSpinBox_peak_hold_time->setEnabled(peak && ui->radioButton_peak_timed->isChecked());
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        const SilenceRow row = silenceRow(pair);
+        row.threshold->setEnabled(row.enabled->isChecked());
+        row.time->setEnabled(row.enabled->isChecked());
+    }
+}
+
+void CDisplayDialog::on_checkBox_peak_hold_toggled(bool)
+{
+    updateEnabled();
+}
+
+void CDisplayDialog::on_radioButton_peak_timed_toggled(bool)
+{
+    updateEnabled();
+}
+
+void CDisplayDialog::on_pushButton_ok_clicked()
+{
+    // A value typed but not yet confirmed with Enter still counts: the spin boxes do not track
+    // the keyboard, so make them take their text first.
+    for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>())
+        box->interpretText();
+
+    settings->staleSeconds = ui->doubleSpinBox_stale_time->value();
+    settings->peakHold = ui->checkBox_peak_hold->isChecked();
+    settings->peakHoldUntilReset = ui->radioButton_peak_until_reset->isChecked();
+    settings->peakHoldSeconds = ui->doubleSpinBox_peak_hold_time->value();
+    settings->overThresholdDb = ui->doubleSpinBox_over_threshold->value();
+    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+        const SilenceRow row = silenceRow(pair);
+        settings->silence[pair].enabled = row.enabled->isChecked();
+        settings->silence[pair].thresholdDb = row.threshold->value();
+        settings->silence[pair].seconds = row.time->value();
+    }
+    accept();
+}
+
+void CDisplayDialog::on_pushButton_cancel_clicked()
+{
+    reject();
+}
