@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwindow.h"
+#include "onairstatus.h"
 
 #include <QSerialPort>
 #include <QUdpSocket>
@@ -47,4 +48,8 @@ struct MainWindowTestAccess
         return n == 1 ? w.labelMeter1 : n == 2 ? w.labelMeter2 : w.labelMeter3;
     }
     static myLabel *settingsLabel(MainWindow &w) { return w.settingsLabel; }
+    static OnAirStatus *onAir(MainWindow &w) { return w.onAir; }
+    static DisplaySettings &displaySettings(MainWindow &w) { return w.displaySettings; }
+    static QMenu *createContextMenu(MainWindow &w) { return w.createContextMenu(); }
+    static void openDisplaySettings(MainWindow &w) { w.openDisplaySettings(); }
 };

@@ -1,0 +1,232 @@
+// The trust-on-air lamps in a real window, fed by a real serial line: what the operator sees
+// when the console stops and starts again, when a level goes over, when the port is not there,
+// and that the display settings dialog keeps what it edits.
+#include "cdisplaydialog.h"
+#include "levelframe.h"
+#include "mainwindow.h"
+#include "mainwindowprobe.h"
+#include "modalanswer.h"
+#include "ptypair.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "vexolamp.h"
+#include "vexoppmmeter.h"
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray frameAt(double db)
+{
+    unsigned short raw[LevelFrame::Channels];
+    for (unsigned short &r : raw)
+        r = static_cast<unsigned short>((db + 50.0) * 1000.0 + 0.5);
+    return LevelFrame::encode(raw);
+}
+
+QList<VexoPPMMeter *> metersOf(MainWindow &w)
+{
+    return w.findChildren<VexoPPMMeter *>();
+}
+
+bool allAt(MainWindow &w, double db)
+{
+    for (VexoPPMMeter *meter : metersOf(w)) {
+        if (std::fabs(meter->dBPosition - db) > 1e-9)
+            return false;
+    }
+    return true;
+}
+
+// The lamp's colour as the window shows it, a few pixels in from its left edge.
+QColor shownColour(MainWindow &w, VexoLamp *lamp)
+{
+    const QImage image = w.grab().toImage();
+    return image.pixelColor(lamp->geometry().left() + 4, lamp->geometry().center().y());
+}
+
+} // namespace
+
+class TestOnAir : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void framesStopAndResume();
+    void overLatchesUntilReset();
+    void missingPortIsNoLink();
+    void displaySettingsAreKept();
+
+private:
+    void connectLine();
+
+    std::unique_ptr<PtyPair> line;
+    std::unique_ptr<MainWindow> window;
+    OnAirStatus *status = nullptr;
+};
+
+void TestOnAir::init()
+{
+    line = std::make_unique<PtyPair>();
+    QVERIFY2(line->start(), qPrintable(line->error()));
+    window = std::make_unique<MainWindow>();
+    status = MainWindowTestAccess::onAir(*window);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestOnAir::cleanup()
+{
+    window.reset();
+    line.reset();
+    OrvaneTest::isolatedSettings().clear();
+}
+
+void TestOnAir::connectLine()
+{
+    // This display never forwards: nothing may leave this machine's own namespace.
+    comm_st &settings = MainWindowTestAccess::commSettings(*window);
+    settings.is_server = false;
+    settings.use_udp = false;
+    settings.serialport = line->programEnd();
+    MainWindowTestAccess::setupCommunication(*window);
+    QVERIFY(MainWindowTestAccess::serialPort(*window)->isOpen());
+}
+
+void TestOnAir::framesStopAndResume()
+{
+    connectLine();
+    VexoLamp *lamp = status->linkLamp();
+    // Open but silent: no data, counted from the opening.
+    QVERIFY2(lamp->getText().startsWith(QStringLiteral("NO DATA")), qPrintable(lamp->getText()));
+
+    QTimer console;
+    connect(&console, &QTimer::timeout, [this] { line->write(frameAt(-10.0)); });
+    console.start(20);
+    QTRY_COMPARE(lamp->getText(), QStringLiteral("LIVE"));
+    QVERIFY(!status->linkMark(0)->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(allAt(*window, -10.0), 5000);
+    const QColor live = shownColour(*window, lamp);
+    QVERIFY2(live.green() > 150 && live.red() < 80, qPrintable(live.name()));
+
+    // The console stops: within the stale time and a tick the panel says so, the legend lies
+    // across every pair, and the meters fall to the floor instead of freezing at -10 dB.
+    console.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(lamp->getText().startsWith(QStringLiteral("NO DATA")), 3000);
+    for (int pair = 0; pair < 3; ++pair) {
+        QVERIFY(status->linkMark(pair)->isVisible());
+        QCOMPARE(status->linkMark(pair)->getText(), QStringLiteral("NO DATA"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(allAt(*window, LevelFrame::FloorDb), 8000);
+    QTRY_VERIFY(lamp->getText().contains(QRegularExpression(QStringLiteral("^NO DATA [1-9] s$"))));
+    const QColor amber = shownColour(*window, lamp);
+    QVERIFY2(amber.red() > 200 && amber.green() > 100 && amber.blue() < 80,
+             qPrintable(amber.name()));
+
+    // One good frame clears it: the lamp and the legend change with that frame, before the
+    // next tick, and the next paint shows it.
+    const quint64 before = status->linkReport().section(QLatin1Char('\n'), 1, 1)
+                               .section(QLatin1Char(' '), 2).toULongLong();
+    QVERIFY(line->write(frameAt(-20.0)));
+    QTRY_COMPARE_WITH_TIMEOUT(lamp->getText(), QStringLiteral("LIVE"), 1000);
+    QVERIFY(!status->linkMark(0)->isVisible());
+    const quint64 after = status->linkReport().section(QLatin1Char('\n'), 1, 1)
+                              .section(QLatin1Char(' '), 2).toULongLong();
+    QCOMPARE(after, before + 1);
+    const QColor back = shownColour(*window, lamp);
+    QVERIFY2(back.green() > 150 && back.red() < 80, qPrintable(back.name()));
+}
+
+void TestOnAir::overLatchesUntilReset()
+{
+    connectLine();
+    VexoLamp *over = status->overLamp(0);
+    QVERIFY(!over->getLit());
+    // +10 dB is above the top of the bar: only the lamp can show it.
+    QVERIFY(line->write(frameAt(10.0)));
+    QTRY_VERIFY(over->getLit());
+    QVERIFY2(over->getText().startsWith(QStringLiteral("OVER 1\u00d7 ")), qPrintable(over->getText()));
+    QVERIFY(status->overLamp(2)->getLit());
+    QTRY_VERIFY(window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"))->peakHeight() > 0);
+
+    // The levels drop; the lamp stays lit and the peak mark holds above the bar.
+    QVERIFY(line->write(frameAt(-30.0)));
+    QTest::qWait(50);
+    QVERIFY(over->getLit());
+
+    QTest::keyClick(window.get(), Qt::Key_R);
+    QVERIFY(!over->getLit());
+    QCOMPARE(over->getText(), QStringLiteral("OVER"));
+    VexoPPMMeter *meter = window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"));
+    QCOMPARE(meter->peakdB(), meter->dBPosition);
+
+    // A click on the lamp resets it as well.
+    QVERIFY(line->write(frameAt(12.0)));
+    QTRY_VERIFY(over->getLit());
+    QTest::mouseClick(over, Qt::LeftButton);
+    QVERIFY(!over->getLit());
+}
+
+void TestOnAir::missingPortIsNoLink()
+{
+    comm_st &settings = MainWindowTestAccess::commSettings(*window);
+    settings.is_server = false;
+    settings.use_udp = false;
+    settings.serialport = QStringLiteral("/dev/orvane-no-such-port");
+    MainWindowTestAccess::setupCommunication(*window);
+    QCOMPARE(status->linkLamp()->getText(), QStringLiteral("NO LINK /dev/orvane-no-such-port"));
+    QCOMPARE(status->linkMark(1)->getText(), QStringLiteral("NO LINK"));
+    QVERIFY(status->linkMark(1)->isVisible());
+    // The window title keeps its designed text.
+    QCOMPARE(window->windowTitle(), QStringLiteral("Unknown - (/dev/orvane-no-such-port)"));
+}
+
+void TestOnAir::displaySettingsAreKept()
+{
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QStringList entries;
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            entries << action->text();
+    }
+    menu.reset();
+    QCOMPARE(entries, (QStringList{QStringLiteral("Communication\u2026"),
+                                   QStringLiteral("Display settings\u2026"),
+                                   QStringLiteral("Reset peaks and overs")}));
+
+    ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {
+        dialog->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_stale_time"))
+            ->setValue(2.5);
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_silence_sub"))->setChecked(true);
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openDisplaySettings(*window);
+    QVERIFY(answer.answered());
+
+    QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.childKeys().size(), 12);
+    QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 2.5);
+    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(), QStringLiteral("true"));
+    QCOMPARE(status->linkReport().section(QLatin1Char('\n'), 5, 5),
+             QStringLiteral("No data after: 2.5 s"));
+    QCOMPARE(status->silenceLamp(1)->getText(), QStringLiteral("SILENCE"));
+
+    // A new window reads them back.
+    window.reset();
+    MainWindow again;
+    QCOMPARE(MainWindowTestAccess::displaySettings(again).staleSeconds, 2.5);
+    QVERIFY(MainWindowTestAccess::displaySettings(again).silence[DisplaySettings::Sub].enabled);
+}
+
+ORVANE_TEST_MAIN(TestOnAir)
+#include "tst_onair.moc"
