@@ -48,7 +48,7 @@ void MainWindow::onDataAvailable()
 {
     qCDebug(lcSerial, "data arrived.. ");
     QByteArray chunk = serialPort->readAll();
-    FrameStream::removeCrBeforeLf(chunk);
+    serialFrames.restoreTranslatedLineEnds(chunk);
     serialFrames.feed(chunk, [this](unsigned char *frame) { updateMeters(frame); });
 }
 
