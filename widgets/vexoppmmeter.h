@@ -87,6 +87,9 @@ protected:
 private:
     void loadBackgroundImage();
     void updateScaleConstants();
+    // The zero mark's height for the current scale, curve and size.
+    int zeroMarkNow() const;
+    void scaleChanged();
 
     QImage *BackgroundImage;
 
