@@ -385,7 +385,18 @@ QPolygon handTriangle(int width, int border, int length)
 // antialiased edge.
 QRect deviceBounds(const QTransform &transform, const QRectF &logical)
 {
-    return transform.mapRect(logical).toAlignedRect().adjusted(-2, -2, 2, 2);
+    QRectF mapped = transform.mapRect(logical);
+    // Far beyond any widget's pixels and far inside the int range: a shape of any size keeps
+    // the pixels it covers, and the widening cannot overflow.
+    constexpr qreal Reach = 1 << 25;
+    const auto inReach = [](qreal v) { return v >= -Reach && v <= Reach; };
+    if (!(inReach(mapped.left()) && inReach(mapped.right()) && inReach(mapped.top())
+          && inReach(mapped.bottom()))) {
+        const auto limit = [](qreal v) { return v >= Reach ? Reach : v > -Reach ? v : -Reach; };
+        mapped = QRectF(QPointF(limit(mapped.left()), limit(mapped.top())),
+                        QPointF(limit(mapped.right()), limit(mapped.bottom())));
+    }
+    return mapped.toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
 // A second dot at 12 o'clock as drawn.
