@@ -70,6 +70,18 @@ void FrameStream::restoreTranslatedLineEnds(QByteArray &chunk) const
     chunk = data.mid(from);
 }
 
+bool FrameStream::isWholeFrames(const QByteArray &chunk)
+{
+    if (chunk.isEmpty() || chunk.size() % LevelFrame::Size != 0)
+        return false;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(chunk.constData());
+    for (int at = 0; at < chunk.size(); at += LevelFrame::Size) {
+        if (!LevelFrame::hasMarkers(bytes + at))
+            return false;
+    }
+    return true;
+}
+
 int FrameStream::evidence(const unsigned char *bytes, int start, int size)
 {
     if ((size - start) % LevelFrame::Size == 0) {

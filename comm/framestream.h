@@ -14,7 +14,8 @@
 // carry good markers, and the markers alone cannot decide. The line can: a console writes
 // whole frames, so a read nearly always ends where a frame ends, and a frame is followed by
 // the next one's AA AA. The deframer therefore
-//  - uses a read that is exactly one frame with good markers at once, whatever came before;
+//  - uses a read that is exactly one frame with good markers at once, whatever came before,
+//    and so a read that is exactly several such frames;
 //  - while hunting, takes the earliest window with good markers, unless the bytes after it
 //    say it is no frame (they are not AA AA) and it starts with one stray start byte (AA AA
 //    AA) from whose second byte on whole frames, all from this read, run exactly to its end;
@@ -31,12 +32,13 @@ public:
     template<typename OnFrame>
     void feed(const QByteArray &chunk, OnFrame &&onFrame)
     {
-        if (chunk.size() == LevelFrame::Size
-            && LevelFrame::hasMarkers(reinterpret_cast<const unsigned char *>(chunk.constData()))) {
+        if (isWholeFrames(chunk)) {
             dropped += quint64(buffer.size());
             buffer.clear();
             aligned = true;
-            deliver(reinterpret_cast<const unsigned char *>(chunk.constData()), onFrame);
+            const auto *frame = reinterpret_cast<const unsigned char *>(chunk.constData());
+            for (int at = 0; at < chunk.size(); at += LevelFrame::Size)
+                deliver(frame + at, onFrame);
             return;
         }
         const int readStart = buffer.size();
@@ -102,6 +104,8 @@ private:
     // Start of the frame to take among the windows at [from, size - 16], or -1 when none has
     // good markers; the current read began at readStart. *shown tells whether the read's end
     // or the following bytes confirm it.
+    // Whether the read is one or more whole frames, each with good markers.
+    static bool isWholeFrames(const QByteArray &chunk);
     static int huntFrame(const unsigned char *bytes, int from, int readStart, int size,
                          bool *shown);
     // 2: whole frames run from `start` exactly to `size`; 1: what follows begins like AA AA;

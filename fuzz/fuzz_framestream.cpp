@@ -7,7 +7,7 @@
 //
 // First pass: every frame has good markers and is 16 consecutive bytes of what was fed, after
 // the frame before it and completed by the read that produced it; a read that is exactly one
-// frame with good markers is that frame; no byte goes unaccounted for.
+// frame with good markers, or several, is those frames; no byte goes unaccounted for.
 // Second pass, the lock: the same reads as junk, then whole frames whose levels come from the
 // input, each in a read of its own: every one of them must come out exactly, at once.
 
@@ -91,8 +91,13 @@ int feedChecked(FrameStream &deframer, Segment &segment, const QByteArray &read)
         FUZZ_CHECK(at >= 0 && at + Size <= after);
         segment.lastEnd = at + Size;
     }
-    if (read.size() == Size && isFrameAt(read, 0)) {
-        FUZZ_CHECK(produced.size() == 1 && produced.front() == read);
+    bool wholeFrames = !read.isEmpty() && read.size() % Size == 0;
+    for (int at = 0; wholeFrames && at < read.size(); at += Size)
+        wholeFrames = isFrameAt(read, at);
+    if (wholeFrames) {
+        FUZZ_CHECK(produced.size() == std::size_t(read.size() / Size));
+        for (std::size_t i = 0; i < produced.size(); ++i)
+            FUZZ_CHECK(produced[i] == read.mid(int(i) * Size, Size));
         FUZZ_CHECK(deframer.isAligned() && deframer.pending() == 0);
     }
     checkCounts(segment, deframer);

@@ -48,10 +48,23 @@ bool hasMarkersAt(const QByteArray &stream, int pos)
     return LevelFrame::hasMarkers(reinterpret_cast<const unsigned char *>(stream.constData()) + pos);
 }
 
+// Whether `piece` bytes from `pos` on are whole windows with good markers.
+bool wholeFramesAt(const QByteArray &stream, int pos, int piece)
+{
+    if (piece == 0 || piece % LevelFrame::Size != 0)
+        return false;
+    for (int at = pos; at < pos + piece; at += LevelFrame::Size) {
+        if (!hasMarkersAt(stream, at))
+            return false;
+    }
+    return true;
+}
+
 // Feeds `stream` in pieces of random sizes (empty reads included) and returns the frames the
 // deframer produced. Fails the test when the buffer ever holds more than 15 bytes between
-// reads. A read of exactly 16 bytes with good markers is a frame by design, so a piece that
-// would be such a read without starting at one of `frameStarts` is made a byte longer.
+// reads. A read of whole 16-byte windows with good markers is taken as frames by design, so
+// a piece that would be such a read without starting at one of `frameStarts` is made a byte
+// longer.
 QList<QByteArray> feedInPieces(FrameStream &deframer, const QByteArray &stream,
                                QRandomGenerator &random, int largestPiece, bool *bounded,
                                const QSet<int> &frameStarts = {})
@@ -61,7 +74,7 @@ QList<QByteArray> feedInPieces(FrameStream &deframer, const QByteArray &stream,
     int pos = 0;
     while (pos < stream.size()) {
         int piece = qMin(int(random.bounded(largestPiece + 1)), stream.size() - pos);
-        if (piece == LevelFrame::Size && !frameStarts.contains(pos) && hasMarkersAt(stream, pos))
+        if (!frameStarts.contains(pos) && wholeFramesAt(stream, pos, piece))
             piece = qMin(piece + 1, stream.size() - pos);
         deframer.feed(stream.mid(pos, piece), [&found](unsigned char *frame) {
             found.append(QByteArray(reinterpret_cast<const char *>(frame), LevelFrame::Size));
@@ -355,6 +368,11 @@ void TestFrameStream::alignmentFromTheLine_data()
     }
     QTest::newRow("steady ambiguous levels from mid-frame, a frame a read")
         << midFrame << everyFrame;
+    QList<QByteArray> pairs { steady.mid(4) };
+    for (int i = 0; i < 10; ++i)
+        pairs.append(steady + steady);
+    QTest::newRow("steady ambiguous levels from mid-frame, two frames a read")
+        << pairs << everyFrame;
     QTest::newRow("steady ambiguous levels from mid-frame, a frame in pieces after the first")
         << QList<QByteArray> { steady.mid(9), steady, steady.left(7), steady.mid(7), steady }
         << QList<QByteArray> { steady, steady, steady };
