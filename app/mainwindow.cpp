@@ -103,6 +103,7 @@ MainWindow::MainWindow(QWidget *parent)
     resized = false;
     releasePerTick = 0.133;
     releaseIntervalMs = 10;
+    releaseFallThisTick = releasePerTick;
     for (double &level : meterLevels)
         level = LevelFrame::FloorDb;
 

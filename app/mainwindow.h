@@ -3,6 +3,7 @@
 #include "comm_st.h"
 #include "displaysettings.h"
 #include "framestream.h"
+#include "release.h"
 
 #include <QMainWindow>
 #include <QRect>
@@ -97,6 +98,10 @@ private:
     // as a child, so the window's children stay the widgets, sockets, ports and release timer
     // that anything walking them expects, in their order.
     QTimer serialRetryTimer;
+    // Times the release ticks; the fall of the current tick, which a tick on time makes
+    // releasePerTick.
+    ReleaseClock releaseClock;
+    double releaseFallThisTick;
 
     friend struct MainWindowTestAccess;
 };

@@ -54,7 +54,7 @@ void MainWindow::onDataAvailable()
 {
     qCDebug(lcSerial, "data arrived.. ");
     QByteArray chunk = serialPort->readAll();
-    FrameStream::removeCrBeforeLf(chunk);
+    serialFrames.restoreTranslatedLineEnds(chunk);
     const quint64 droppedBefore = serialFrames.bytesDropped();
     serialFrames.feed(chunk, [this](unsigned char *frame) { updateMeters(frame); });
     onAir->addBytesDropped(serialFrames.bytesDropped() - droppedBefore);

@@ -1,5 +1,6 @@
 #include "ccommdialog.h"
 
+#include "interfaceorder.h"
 #include "ui_commdialog.h"
 
 #include <QAbstractSocket>
@@ -95,13 +96,14 @@ CCommDialog::~CCommDialog()
 
 QStringList CCommDialog::interfaceAddresses()
 {
-    QStringList external;
-    QStringList loopback;
+    QList<InterfaceAddress> addresses;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     // Interfaces that are down are listed too: a server's interface may be down while the
     // dialog is open (a cable being changed), and OK must not replace its stored address.
     for (const QNetworkInterface &interface : interfaces) {
-        const bool isLoopback = interface.flags() & QNetworkInterface::IsLoopBack;
+        const QNetworkInterface::InterfaceFlags flags = interface.flags();
+        const bool isLoopback = flags & QNetworkInterface::IsLoopBack;
+        const bool live = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
         for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
             const QHostAddress address = entry.ip();
             if (address.protocol() != QAbstractSocket::IPv4Protocol)
@@ -109,10 +111,10 @@ QStringList CCommDialog::interfaceAddresses()
             const QString text = address.toString();
             if (text.size() > MaxAddressLength)
                 continue;
-            (isLoopback || address.isLoopback() ? loopback : external).append(text);
+            addresses.append({ text, live, isLoopback || address.isLoopback() });
         }
     }
-    return external + loopback;
+    return orderedInterfaceAddresses(addresses);
 }
 
 QString CCommDialog::portEntryText(const QSerialPortInfo &port) const

@@ -20,8 +20,9 @@ public:
     CCommDialog(QWidget *parent, comm_st *settings);
     ~CCommDialog() override;
 
-    // The machine's own IPv4 interface addresses as the interface list shows them: non-loopback
-    // first, loopback last, each at most 15 characters.
+    // The machine's own IPv4 interface addresses as the interface list shows them: those of
+    // live interfaces first, then those that are down, loopback last, each at most 15
+    // characters.
     static QStringList interfaceAddresses();
 
 private slots:

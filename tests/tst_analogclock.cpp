@@ -7,6 +7,7 @@
 #include <QMetaProperty>
 #include <QtMath>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -144,6 +145,8 @@ private slots:
     void secondStepRepaintsWhatChanged_data();
     void secondStepRepaintsWhatChanged();
     void startAtFullMinuteShowsMidnightUntilSecondOne();
+    void extremePropertiesPaint_data();
+    void extremePropertiesPaint();
     void firstTimerTickTakesOverTheTime();
 };
 
@@ -614,14 +617,22 @@ void TestAnalogClock::secondStepRepaintsWhatChanged_data()
     // The largest share of the face, in percent, that the repaint may cover; 100 asks for
     // the whole face.
     QTest::addColumn<int>("share");
+    QTest::addColumn<int>("dotSize");
+    QTest::addColumn<int>("side");
 
-    QTest::newRow("next second") << QTime(10, 15, 7) << QTime(10, 15, 8) << false << 5;
-    QTest::newRow("a second skipped") << QTime(10, 15, 7) << QTime(10, 15, 9) << false << 5;
-    QTest::newRow("count-down dots") << QTime(10, 15, 7) << QTime(10, 15, 8) << true << 5;
+    QTest::newRow("next second") << QTime(10, 15, 7) << QTime(10, 15, 8) << false << 5 << 4 << 410;
+    QTest::newRow("a second skipped") << QTime(10, 15, 7) << QTime(10, 15, 9) << false << 5 << 4 << 410;
+    QTest::newRow("count-down dots") << QTime(10, 15, 7) << QTime(10, 15, 8) << true << 5 << 4 << 410;
     // The minute hand jumps back by 4.5 degrees: its old place is repainted too.
     QTest::newRow("set back within the minute")
-        << QTime(10, 15, 50) << QTime(10, 15, 5) << false << 50;
-    QTest::newRow("new minute") << QTime(10, 15, 59) << QTime(10, 16, 0) << false << 100;
+        << QTime(10, 15, 50) << QTime(10, 15, 5) << false << 50 << 4 << 410;
+    QTest::newRow("new minute") << QTime(10, 15, 59) << QTime(10, 16, 0) << false << 100 << 4 << 410;
+    // A negative size draws the dot on the other side of its corner; a large face shows every
+    // pixel of it that a repaint leaves out.
+    QTest::newRow("negative dot size")
+        << QTime(10, 15, 7) << QTime(10, 15, 8) << false << 5 << -4 << 1000;
+    QTest::newRow("negative dot size, count-down")
+        << QTime(10, 15, 7) << QTime(10, 15, 8) << true << 5 << -4 << 1000;
 }
 
 // A new second repaints only the dots and the minute hand it moves; every pixel that changes
@@ -632,15 +643,17 @@ void TestAnalogClock::secondStepRepaintsWhatChanged()
     QFETCH(QTime, to);
     QFETCH(bool, countDown);
     QFETCH(int, share);
+    QFETCH(int, dotSize);
+    QFETCH(int, side);
 
     // The main window's look.
-    Stage stage(QSize(410, 410));
+    Stage stage(QSize(side, side));
     VexoAnalogClock *clock = stage.clock;
     clock->setHourLines(true);
     clock->setMinuteLines(true);
     clock->setSecondDots(true);
     clock->setSecondDotsCountDown(countDown);
-    clock->setDotSize(4);
+    clock->setDotSize(dotSize);
     clock->setDotColor(Yellow);
     clock->setHands(true);
     clock->setMinuteHandBorder(8);
@@ -665,8 +678,55 @@ void TestAnalogClock::secondStepRepaintsWhatChanged()
     int area = 0;
     for (const QRect &r : painted)
         area += r.width() * r.height();
-    QVERIFY2(area * 100 < share * 410 * 410, qPrintable(QString::number(area)));
+    QVERIFY2(area * 100 < share * side * side, qPrintable(QString::number(area)));
     stage.checkRepaintCovers(before, after, painted);
+}
+
+void TestAnalogClock::extremePropertiesPaint_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("value");
+    const char *const properties[] = {
+        "HourLinesLength", "HourLinesWidth",  "MinuteLinesLength", "MinuteLinesWidth",
+        "DotSize",         "HourHandBorder",  "HourHandLength",    "HourHandWidth",
+        "MinuteHandBorder", "MinuteHandLength", "MinuteHandWidth", "EndTimeLength",
+        "EndTimeWidth",    "CountDownWidth",  "CountDownSpacing",
+    };
+    for (const char *property : properties) {
+        QTest::addRow("%s INT_MIN", property) << QByteArray(property) << INT_MIN;
+        QTest::addRow("%s INT_MAX", property) << QByteArray(property) << INT_MAX;
+    }
+}
+
+// Any int a property takes paints without undefined behaviour (the sanitizer build checks
+// this), whole faces and second steps alike, with every part of the face drawn.
+void TestAnalogClock::extremePropertiesPaint()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(int, value);
+
+    Stage stage(QSize(120, 120));
+    VexoAnalogClock *clock = stage.clock;
+    clock->setHourLines(true);
+    clock->setMinuteLines(true);
+    clock->setSecondDots(true);
+    clock->setHands(true);
+    clock->setEndTime(true);
+    clock->setEndTimeHour(10);
+    clock->setEndTimeMinute(15);
+    clock->setEndTimeSecond(12);
+    clock->setCountDownTime(30.0f);
+    QVERIFY(clock->setProperty(property.constData(), value));
+    QCOMPARE(clock->property(property.constData()).toInt(), value);
+    stage.backdrop.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stage.backdrop));
+    stage.showTime(QTime(10, 15, 7));
+    flushPaints();
+    const QImage before = stage.picture();
+    stage.time.set(QTime(10, 15, 8));
+    clock->checkTime();
+    flushPaints();
+    QCOMPARE(stage.picture().size(), before.size());
 }
 
 void TestAnalogClock::startAtFullMinuteShowsMidnightUntilSecondOne()

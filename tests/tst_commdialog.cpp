@@ -1,4 +1,5 @@
 #include "ccommdialog.h"
+#include "interfaceorder.h"
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
@@ -112,6 +113,8 @@ struct Warning
 
 } // namespace
 
+Q_DECLARE_METATYPE(InterfaceAddress)
+
 class TestCommDialog : public QObject
 {
     Q_OBJECT
@@ -133,6 +136,8 @@ private slots:
     void serialEntryThatMatchesNoPortKeepsStoredName();
     void storedInterfaceAndPortAreSelected();
     void interfaceListIsIPv4LoopbackLast();
+    void interfaceOrder_data();
+    void interfaceOrder();
     void cancelLeavesRecordUntouched();
     void nullRecord();
     void openSettingsAcceptStoresAndRebuilds();
@@ -593,6 +598,38 @@ void TestCommDialog::storedInterfaceAndPortAreSelected()
     QCOMPARE(widget<QComboBox>(&other, "comboBox_nic")->currentIndex(), 0);
     QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(),
              ports.isEmpty() ? -1 : 0);
+}
+
+void TestCommDialog::interfaceOrder_data()
+{
+    QTest::addColumn<QList<InterfaceAddress>>("addresses");
+    QTest::addColumn<QStringList>("ordered");
+
+    const InterfaceAddress lo { QStringLiteral("127.0.0.1"), true, true };
+    const InterfaceAddress downA { QStringLiteral("10.0.0.1"), false, false };
+    const InterfaceAddress downB { QStringLiteral("10.0.0.2"), false, false };
+    const InterfaceAddress liveA { QStringLiteral("192.168.1.5"), true, false };
+    const InterfaceAddress liveB { QStringLiteral("172.16.0.9"), true, false };
+    QTest::newRow("down interface first in the kernel's order")
+        << QList<InterfaceAddress> { lo, downA, liveA }
+        << QStringList { "192.168.1.5", "10.0.0.1", "127.0.0.1" };
+    QTest::newRow("kernel's order kept within each group")
+        << QList<InterfaceAddress> { downB, liveB, lo, downA, liveA }
+        << QStringList { "172.16.0.9", "192.168.1.5", "10.0.0.2", "10.0.0.1", "127.0.0.1" };
+    QTest::newRow("loopback last even when down")
+        << QList<InterfaceAddress> { { QStringLiteral("127.0.0.1"), false, true }, downA }
+        << QStringList { "10.0.0.1", "127.0.0.1" };
+    QTest::newRow("only down interfaces") << QList<InterfaceAddress> { downA, downB }
+                                          << QStringList { "10.0.0.1", "10.0.0.2" };
+    QTest::newRow("none") << QList<InterfaceAddress>() << QStringList();
+}
+
+// Live interfaces first, then those that are down, loopback last.
+void TestCommDialog::interfaceOrder()
+{
+    QFETCH(QList<InterfaceAddress>, addresses);
+    QFETCH(QStringList, ordered);
+    QCOMPARE(orderedInterfaceAddresses(addresses), ordered);
 }
 
 void TestCommDialog::interfaceListIsIPv4LoopbackLast()

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QRandomGenerator>
+#include <QSet>
 
 namespace {
 
@@ -42,17 +43,39 @@ QByteArray markerLikeLevels(QRandomGenerator &random)
     return QByteArray(patterns[random.bounded(4)], 12);
 }
 
+bool hasMarkersAt(const QByteArray &stream, int pos)
+{
+    return LevelFrame::hasMarkers(reinterpret_cast<const unsigned char *>(stream.constData()) + pos);
+}
+
+// Whether `piece` bytes from `pos` on are whole windows with good markers.
+bool wholeFramesAt(const QByteArray &stream, int pos, int piece)
+{
+    if (piece == 0 || piece % LevelFrame::Size != 0)
+        return false;
+    for (int at = pos; at < pos + piece; at += LevelFrame::Size) {
+        if (!hasMarkersAt(stream, at))
+            return false;
+    }
+    return true;
+}
+
 // Feeds `stream` in pieces of random sizes (empty reads included) and returns the frames the
 // deframer produced. Fails the test when the buffer ever holds more than 15 bytes between
-// reads.
+// reads. A read of whole 16-byte windows with good markers is taken as frames by design, so
+// a piece that would be such a read without starting at one of `frameStarts` is made a byte
+// longer.
 QList<QByteArray> feedInPieces(FrameStream &deframer, const QByteArray &stream,
-                               QRandomGenerator &random, int largestPiece, bool *bounded)
+                               QRandomGenerator &random, int largestPiece, bool *bounded,
+                               const QSet<int> &frameStarts = {})
 {
     QList<QByteArray> found;
     *bounded = true;
     int pos = 0;
     while (pos < stream.size()) {
-        const int piece = qMin(int(random.bounded(largestPiece + 1)), stream.size() - pos);
+        int piece = qMin(int(random.bounded(largestPiece + 1)), stream.size() - pos);
+        if (!frameStarts.contains(pos) && wholeFramesAt(stream, pos, piece))
+            piece = qMin(piece + 1, stream.size() - pos);
         deframer.feed(stream.mid(pos, piece), [&found](unsigned char *frame) {
             found.append(QByteArray(reinterpret_cast<const char *>(frame), LevelFrame::Size));
         });
@@ -87,6 +110,10 @@ private slots:
     void bufferStaysBounded_data();
     void bufferStaysBounded();
     void clearForgetsPartialFrame();
+    void alignmentFromTheLine_data();
+    void alignmentFromTheLine();
+    void translatedLineEnds_data();
+    void translatedLineEnds();
     void crBeforeLfRemoved_data();
     void crBeforeLfRemoved();
 };
@@ -112,6 +139,7 @@ void TestFrameStream::randomSplittingsKeepEveryFrame()
 
     for (int trial = 0; trial < 2000; ++trial) {
         QList<QByteArray> frames;
+        QSet<int> starts;
         QByteArray stream;
         qint64 garbageBytes = 0;
         for (int i = 0; i < 50; ++i) {
@@ -129,13 +157,14 @@ void TestFrameStream::randomSplittingsKeepEveryFrame()
             const QByteArray frame = frameOf(random.bounded(4) == 0 ? markerLikeLevels(random)
                                                                     : randomLevels(random, false));
             frames.append(frame);
+            starts.insert(stream.size());
             stream.append(frame);
         }
 
         FrameStream deframer;
         bool bounded = false;
         const QList<QByteArray> found
-            = feedInPieces(deframer, stream, random, largestPiece, &bounded);
+            = feedInPieces(deframer, stream, random, largestPiece, &bounded, starts);
         QVERIFY2(bounded, qPrintable(QStringLiteral("trial %1").arg(trial)));
         QCOMPARE(found.size(), frames.size());
         QCOMPARE(found, frames);
@@ -292,6 +321,137 @@ void TestFrameStream::crBeforeLfRemoved()
     QFETCH(QByteArray, cleaned);
     FrameStream::removeCrBeforeLf(read);
     QCOMPARE(read, cleaned);
+}
+
+namespace {
+
+QByteArray encoded(std::initializer_list<unsigned short> levels)
+{
+    Q_ASSERT(levels.size() == LevelFrame::Channels);
+    return LevelFrame::encode(levels.begin());
+}
+
+// Each read of the line in turn; what the deframer made of them.
+QList<QByteArray> feedReads(FrameStream &deframer, const QList<QByteArray> &reads)
+{
+    QList<QByteArray> found;
+    for (const QByteArray &read : reads)
+        found += feedWhole(deframer, read);
+    return found;
+}
+
+} // namespace
+
+void TestFrameStream::alignmentFromTheLine_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<QList<QByteArray>>("expected");
+
+    const QByteArray stray("\xAA", 1);
+    // -50 dB everywhere but CrmRight, whose low byte is an end byte.
+    const QByteArray lowEnd = encoded({ 0, 0, 0, 0, 0, 0x1055 });
+    QTest::newRow("stray start byte and a frame, one read")
+        << QList<QByteArray> { stray + lowEnd } << QList<QByteArray> { lowEnd };
+    QTest::newRow("stray start byte and a frame, two reads")
+        << QList<QByteArray> { stray, lowEnd } << QList<QByteArray> { lowEnd };
+    QTest::newRow("stray start byte and a frame, then more frames")
+        << QList<QByteArray> { stray + lowEnd, lowEnd + lowEnd }
+        << QList<QByteArray> { lowEnd, lowEnd, lowEnd };
+
+    // Windows at two offsets of every frame carry good markers.
+    const QByteArray steady = encoded({ 0x5555, 0xAAAA, 1000, 2000, 3000, 4000 });
+    QList<QByteArray> midFrame { steady.mid(4) };
+    QList<QByteArray> everyFrame;
+    for (int i = 0; i < 20; ++i) {
+        midFrame.append(steady);
+        everyFrame.append(steady);
+    }
+    QTest::newRow("steady ambiguous levels from mid-frame, a frame a read")
+        << midFrame << everyFrame;
+    QList<QByteArray> pairs { steady.mid(4) };
+    for (int i = 0; i < 10; ++i)
+        pairs.append(steady + steady);
+    QTest::newRow("steady ambiguous levels from mid-frame, two frames a read")
+        << pairs << everyFrame;
+    QTest::newRow("steady ambiguous levels from mid-frame, a frame in pieces after the first")
+        << QList<QByteArray> { steady.mid(9), steady, steady.left(7), steady.mid(7), steady }
+        << QList<QByteArray> { steady, steady, steady };
+
+    // Once shown, the alignment holds even where a window one byte on also has markers.
+    const QByteArray allStart = frameOf(QByteArray(12, char(0xAA)));
+    const QByteArray endsLow = encoded({ 0xAAAA, 1, 2, 3, 4, 0x5555 });
+    QTest::newRow("kept alignment, marker-like levels in pieces")
+        << QList<QByteArray> { steady, allStart.left(3), allStart.mid(3) + endsLow.left(1),
+                               endsLow.mid(1), steady }
+        << QList<QByteArray> { steady, allStart, endsLow, steady };
+    QTest::newRow("a whole frame read replaces a partial one")
+        << QList<QByteArray> { steady, steady.left(5), lowEnd, steady }
+        << QList<QByteArray> { steady, lowEnd, steady };
+    QTest::newRow("alignment lost by a missing byte and found again")
+        << QList<QByteArray> { steady + steady.left(6) + steady.mid(7) + steady + steady }
+        << QList<QByteArray> { steady, steady, steady };
+}
+
+// Where level bytes look like markers, the reads' ends and the bytes that follow tell where
+// the frames are; once the stream has shown that, the deframer keeps to it.
+void TestFrameStream::alignmentFromTheLine()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QList<QByteArray>, expected);
+    FrameStream deframer;
+    QCOMPARE(feedReads(deframer, reads), expected);
+}
+
+void TestFrameStream::translatedLineEnds_data()
+{
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<QList<QByteArray>>("expected");
+    QTest::addColumn<int>("dropped");
+
+    // Raw 0x0D0A is -46.662 dB; a low byte 0D before a level of -47.44 to -47.19 dB.
+    const QByteArray crLfLevel = encoded({ 0x0D0A, 0x0D0A, 20000, 20000, 0, 0 });
+    const QByteArray crLfAcross = encoded({ 0x120D, 0x0A40, 3, 4, 5, 6 });
+    QTest::newRow("a level of raw 0D0A, one read")
+        << QList<QByteArray> { crLfLevel } << QList<QByteArray> { crLfLevel } << 0;
+    QTest::newRow("CR LF across two levels, among other frames")
+        << QList<QByteArray> { crLfAcross + crLfLevel + crLfAcross }
+        << QList<QByteArray> { crLfAcross, crLfLevel, crLfAcross } << 0;
+
+    // A sender that translates LF into CR LF.
+    const QByteArray oneLf = encoded({ 0x0A01, 500, 600, 700, 800, 900 });
+    const QByteArray twoLf = encoded({ 0x0A0A, 500, 600, 700, 0x010A, 900 });
+    QByteArray translatedOne = oneLf;
+    translatedOne.replace("\n", "\r\n");
+    QByteArray translatedTwo = twoLf;
+    translatedTwo.replace("\n", "\r\n");
+    QTest::newRow("translated line end, one read")
+        << QList<QByteArray> { translatedOne } << QList<QByteArray> { oneLf } << 0;
+    QTest::newRow("three translated line ends in one frame, between good frames")
+        << QList<QByteArray> { crLfLevel + translatedTwo + oneLf }
+        << QList<QByteArray> { crLfLevel, twoLf, oneLf } << 0;
+    QTest::newRow("translated frame after a partial one")
+        << QList<QByteArray> { oneLf.left(4), oneLf.mid(4) + translatedOne }
+        << QList<QByteArray> { oneLf, oneLf } << 0;
+    QTest::newRow("text line before a frame: its CR stays")
+        << QList<QByteArray> { QByteArray("hello\r\n") + oneLf } << QList<QByteArray> { oneLf }
+        << 7;
+}
+
+// Bytes are taken as they are first; a CR before an LF goes only where that makes a frame out
+// of bytes that hold none.
+void TestFrameStream::translatedLineEnds()
+{
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QList<QByteArray>, expected);
+    QFETCH(int, dropped);
+    FrameStream deframer;
+    QList<QByteArray> found;
+    for (QByteArray read : reads) {
+        deframer.restoreTranslatedLineEnds(read);
+        found += feedWhole(deframer, read);
+    }
+    QCOMPARE(found, expected);
+    QCOMPARE(deframer.bytesDropped(), quint64(dropped));
 }
 
 ORVANE_TEST_GUILESS_MAIN(TestFrameStream)

@@ -34,6 +34,7 @@ class TestInterfaceList : public QObject
 private slots:
     void initTestCase();
     void ownIPv4AddressesLoopbackLast();
+    void newDialogOffersLiveInterface();
     void storedInterfaceIsSelected_data();
     void storedInterfaceIsSelected();
 };
@@ -58,6 +59,30 @@ void TestInterfaceList::ownIPv4AddressesLoopbackLast()
     // loopback comes last, even though lo is listed first.
     QCOMPARE(sorted(list.mid(0, 3)), QStringList({ "10.98.0.1", "10.99.0.2", "192.168.1.20" }));
     QCOMPARE(sorted(list.mid(3)), QStringList({ "127.0.0.1", "127.0.1.1" }));
+}
+
+// The down interface comes before the live ones in the kernel's order; the list puts it after
+// them, so a new dialog and its OK offer an address that can carry the frames.
+void TestInterfaceList::newDialogOffersLiveInterface()
+{
+    QVERIFY(!(QNetworkInterface::interfaceFromName(QStringLiteral("orv2")).flags()
+              & QNetworkInterface::IsRunning));
+    QVERIFY(QNetworkInterface::interfaceFromName(QStringLiteral("orv2")).index()
+            < QNetworkInterface::interfaceFromName(QStringLiteral("orv0")).index());
+
+    comm_st record;
+    record.use_udp = true;
+    record.is_server = true;
+    record.server_port = QStringLiteral("5000");
+    CCommDialog dialog(nullptr, &record);
+    const QStringList list = entries(dialog);
+    QCOMPARE(sorted(list.mid(0, 2)), QStringList({ "10.99.0.2", "192.168.1.20" }));
+    QCOMPARE(list.value(2), QStringLiteral("10.98.0.1"));
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("pushButton_ok")),
+                      Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY2(record.server_host == "10.99.0.2" || record.server_host == "192.168.1.20",
+             qPrintable(record.server_host));
 }
 
 void TestInterfaceList::storedInterfaceIsSelected_data()

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
+#include "release.h"
 #include "testsupport.h"
 #include "vexoppmmeter.h"
 
@@ -46,6 +47,9 @@ private slots:
     void restingAtFloorDoesNothing();
     void targetAboveScaleHoldsTopWithoutRepaints();
     void lastFrameOfTickMovesSixMetersInOrder();
+    void fallForElapsedTime_data();
+    void fallForElapsedTime();
+    void fallFollowsTheClock();
 
 private:
     // One tick for the standalone meter, then the repaints it asked for are delivered.
@@ -237,6 +241,60 @@ void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
     const double expected[] = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
     for (int i = 0; i < meters.size(); ++i)
         QCOMPARE(meters.at(i)->dBPosition, expected[i]);
+}
+
+void TestMeterLevels::fallForElapsedTime_data()
+{
+    QTest::addColumn<qint64>("elapsedNs");
+    QTest::addColumn<double>("fall");
+    QTest::newRow("on time") << qint64(10000000) << 0.133;
+    QTest::newRow("twice the interval") << qint64(20000000) << 0.266;
+    QTest::newRow("half the interval") << qint64(5000000) << 0.0665;
+    QTest::newRow("a second late") << qint64(1010000000) << 13.433;
+    QTest::newRow("a second") << qint64(1000000000) << 13.3;
+    QTest::newRow("no time") << qint64(0) << 0.0;
+    QTest::newRow("clock went back") << qint64(-5000000) << 0.0;
+}
+
+// 13.3 dB per second of time: a tick on time falls exactly 0.133 dB.
+void TestMeterLevels::fallForElapsedTime()
+{
+    QFETCH(qint64, elapsedNs);
+    QFETCH(double, fall);
+    const double got = releaseFall(elapsedNs, 0.133, 10);
+    if (elapsedNs == 10000000)
+        QCOMPARE(got, 0.133);
+    else
+        QVERIFY2(qAbs(got - fall) < 1e-12, qPrintable(QString::number(got, 'g', 17)));
+}
+
+// A window's meters on a clock of the test's own: ticks on time fall the full step each; a
+// display that stalls for a second falls 13.3 dB at its next tick.
+void TestMeterLevels::fallFollowsTheClock()
+{
+    qint64 now = 5000000000;
+    ReleaseClock &clock = MainWindowTestAccess::releaseClock(*window);
+    clock.setSource([&now] { return now; });
+    double *levels = MainWindowTestAccess::meterLevels(*window);
+    auto *prog = window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"));
+    QVERIFY(prog);
+    levels[0] = -50.0;
+    prog->dBPosition = 0.0;
+
+    // The first tick counts as on time.
+    MainWindowTestAccess::meterRelease(*window);
+    QCOMPARE(prog->dBPosition, -FullStep);
+    for (int i = 2; i <= 10; ++i) {
+        now += 10000000;
+        MainWindowTestAccess::meterRelease(*window);
+        QVERIFY2(qAbs(prog->dBPosition + i * FullStep) < 1e-9, qPrintable(QString::number(i)));
+    }
+    const double beforeStall = prog->dBPosition;
+    now += 1000000000;
+    MainWindowTestAccess::meterRelease(*window);
+    QCOMPARE(prog->dBPosition, beforeStall - double(13.3f));
+
+    clock.setSource(ReleaseClock::monotonicNs);
 }
 
 ORVANE_TEST_MAIN(TestMeterLevels)

@@ -46,6 +46,10 @@ private slots:
     void solidBackgroundMarksZero();
     void barChangeRepaintsEveryChangedRow_data();
     void barChangeRepaintsEveryChangedRow();
+    void scaleChangeRepaintsWholeMeter_data();
+    void scaleChangeRepaintsWholeMeter();
+    void extremeScalesPaint_data();
+    void extremeScalesPaint();
     void backgroundImageFromEnvironment();
     void metaObjectNamesAndAliases();
 };
@@ -422,6 +426,161 @@ void TestPPMMeter::barChangeRepaintsEveryChangedRow()
                                                      .arg(from)
                                                      .arg(to)));
         }
+    }
+}
+
+namespace {
+
+// The pixels on screen: what the meter painted, each paint into the region it was asked for.
+struct Screen
+{
+    explicit Screen(VexoPPMMeter &m)
+        : meter(m)
+        , counter(&m)
+        , image(m.size(), QImage::Format_RGB32)
+    {
+        meter.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    }
+
+    // Delivers the repaints asked for since the last call and paints them onto the screen.
+    void deliver()
+    {
+        counter.painted = QRegion();
+        flushPaints();
+        const QRegion painted = counter.painted;
+        if (!painted.isEmpty())
+            meter.render(&image, painted.boundingRect().topLeft(), painted,
+                         QWidget::RenderFlags());
+    }
+
+    VexoPPMMeter &meter;
+    PaintCounter counter;
+    QImage image;
+};
+
+} // namespace
+
+void TestPPMMeter::scaleChangeRepaintsWholeMeter_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("gradientBackground");
+    QTest::addColumn<double>("nextLevel");
+
+    for (bool background : { false, true }) {
+        const char *look = background ? "gradient background" : "solid background";
+        QTest::addRow("top of scale, %s, level moves", look)
+            << QByteArray("MaxdBPosition") << QVariant(10.0) << background << -12.0;
+        QTest::addRow("top of scale, %s, level rests", look)
+            << QByteArray("MaxdBPosition") << QVariant(10.0) << background << -50.0;
+        QTest::addRow("bottom of scale, %s, level moves", look)
+            << QByteArray("MindBPosition") << QVariant(-30.0) << background << -12.0;
+        QTest::addRow("linear curve, %s, level moves", look)
+            << QByteArray("DINCurve") << QVariant(false) << background << -12.0;
+        QTest::addRow("linear curve, %s, level rests", look)
+            << QByteArray("DINCurve") << QVariant(false) << background << -50.0;
+    }
+}
+
+// After a change of scale or curve the meter's owner goes on repainting only the bar's
+// changes, or nothing while the level rests: the screen must show what a full paint shows.
+void TestPPMMeter::scaleChangeRepaintsWholeMeter()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, value);
+    QFETCH(bool, gradientBackground);
+    QFETCH(double, nextLevel);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setGradientBackground(gradientBackground);
+    meter.setGradientForground(false);
+    meter.dBPosition = nextLevel < -49.0 ? -50.0 : -10.0;
+    meter.CalculateMeter();
+    const PaintCounter first(&meter);
+    QVERIFY(shownAndPainted(meter, first));
+    Screen screen(meter);
+
+    QVERIFY(meter.setProperty(property.constData(), value));
+    screen.deliver();
+    if (nextLevel > -49.0) {
+        const int before = meter.barHeight();
+        meter.dBPosition = nextLevel;
+        if (meter.CalculateMeter())
+            meter.update(meter.barChange(before));
+        screen.deliver();
+    }
+
+    // A meter that had the new scale from the start, at the same level.
+    VexoPPMMeter reference;
+    reference.resize(meter.size());
+    reference.setGradientBackground(gradientBackground);
+    reference.setGradientForground(false);
+    QVERIFY(reference.setProperty(property.constData(), value));
+    reference.dBPosition = meter.dBPosition;
+    reference.CalculateMeter();
+    QImage expected(meter.size(), QImage::Format_RGB32);
+    reference.render(&expected, QPoint(), QRegion(), QWidget::RenderFlags());
+    QCOMPARE(screen.image, expected);
+}
+
+void TestPPMMeter::extremeScalesPaint_data()
+{
+    QTest::addColumn<double>("minDb");
+    QTest::addColumn<double>("maxDb");
+    QTest::addColumn<bool>("din");
+    QTest::addColumn<bool>("gradientBar");
+    QTest::addColumn<bool>("gradientBackground");
+
+    const double max = std::numeric_limits<double>::max();
+    const struct
+    {
+        const char *name;
+        double minDb;
+        double maxDb;
+    } scales[] = {
+        { "10 to 10 + 1e-9", 10.0, 10.0 + 1e-9 },
+        { "-10 - 1e-9 to -10", -10.0 - 1e-9, -10.0 },
+        { "-1e300 to 1e300", -1e300, 1e300 },
+        { "-max to max", -max, max },
+        { "-50 to 1e-300", -50.0, 1e-300 },
+    };
+    for (const auto &scale : scales) {
+        for (int look = 0; look < 8; ++look) {
+            QTest::addRow("%s, %s, %s bar, %s background", scale.name,
+                          look & 1 ? "power law" : "linear", look & 2 ? "gradient" : "solid",
+                          look & 4 ? "gradient" : "solid")
+                << scale.minDb << scale.maxDb << bool(look & 1) << bool(look & 2)
+                << bool(look & 4);
+        }
+    }
+}
+
+// Scales whose heights saturate paint without undefined behaviour (the sanitizer build
+// checks this), for every level, with a bar change repainted after each step.
+void TestPPMMeter::extremeScalesPaint()
+{
+    QFETCH(double, minDb);
+    QFETCH(double, maxDb);
+    QFETCH(bool, din);
+    QFETCH(bool, gradientBar);
+    QFETCH(bool, gradientBackground);
+
+    VexoPPMMeter meter;
+    meter.resize(12, 415);
+    meter.setDINCurve(din);
+    meter.setGradientForground(gradientBar);
+    meter.setGradientBackground(gradientBackground);
+    meter.setMindBPosition(minDb);
+    meter.setMaxdBPosition(maxDb);
+    QImage image(meter.size(), QImage::Format_RGB32);
+    for (double level : { -1e308, minDb, 0.0, 10.0, maxDb, 1e308 }) {
+        const int before = meter.barHeight();
+        meter.dBPosition = level;
+        meter.CalculateMeter();
+        const QRect band = meter.barChange(before);
+        QVERIFY(meter.rect().contains(band) || band.isEmpty());
+        meter.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     }
 }
 

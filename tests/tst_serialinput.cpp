@@ -42,6 +42,7 @@ private slots:
     void lostByteRecoversAtNextFrame_data();
     void lostByteRecoversAtNextFrame();
     void crLfInLevels();
+    void markerLikeLevelsDecodedExactly();
     void crAndLfInSeparateReads();
     void farEndClosedAndReopened();
     void portAppearingLaterIsOpened();
@@ -176,9 +177,8 @@ void TestSerialInput::garbageBetweenFrames()
     for (const QByteArray &noise : garbage) {
         // Levels without marker bytes: the garbage cannot pair up with them.
         const QByteArray frame = frameOf(static_cast<unsigned short>(1000 + frames * 3000), 11);
-        QByteArray read = noise;
-        FrameStream::removeCrBeforeLf(read);
-        garbageBytes += read.size();
+        // The CR LF of the text makes no frame, so the CR stays and is garbage as well.
+        garbageBytes += noise.size();
         QVERIFY(line->write(noise + frame));
         ++frames;
         QTRY_COMPARE(framesFound(), frames);
@@ -214,21 +214,49 @@ void TestSerialInput::lostByteRecoversAtNextFrame()
     QCOMPARE(levels(), levelsIn(after));
 }
 
-// A CR directly before an LF within one read is removed: a frame whose levels hold CR LF is
-// one byte short and is lost; the next frame comes through.
+// Levels whose bytes are CR LF are taken as they are, and a frame into which a translating
+// sender put a CR before an LF is found all the same.
 void TestSerialInput::crLfInLevels()
 {
     connectDisplay();
     const unsigned short raw[LevelFrame::Channels] = { 0x0d0a, 0x0d0a, 20000, 20000, 0, 0 };
     const QByteArray carriesCrLf = LevelFrame::encode(raw);
     QVERIFY(line->write(carriesCrLf));
-    QTRY_COMPARE(pending(), LevelFrame::Size - 2);
-    QCOMPARE(framesFound(), quint64(0));
-
-    const QByteArray next = frameOf(52000, 250);
-    QVERIFY(line->write(next));
     QTRY_COMPARE(framesFound(), quint64(1));
+    QCOMPARE(levels(), levelsIn(carriesCrLf));
+    QCOMPARE(pending(), 0);
+
+    const QByteArray next = frameOf(0x0a00 + 250, 250);
+    QByteArray translated = next;
+    translated.replace("\n", "\r\n");
+    QVERIFY(translated.size() > next.size());
+    QVERIFY(line->write(translated));
+    QTRY_COMPARE(framesFound(), quint64(2));
     QCOMPARE(levels(), levelsIn(next));
+    QCOMPARE(MainWindowTestAccess::serialFrames(*window).bytesDropped(), quint64(0));
+}
+
+// Level bytes that look like markers: a stray start byte before a frame whose last level ends
+// in an end byte, then a steady stream that starts mid-frame with levels of AA AA and 55 55,
+// a frame a write. Every frame is decoded at its own alignment.
+void TestSerialInput::markerLikeLevelsDecodedExactly()
+{
+    connectDisplay();
+    const unsigned short lowEnd[LevelFrame::Channels] = { 0, 0, 0, 0, 0, 0x1055 };
+    const QByteArray first = LevelFrame::encode(lowEnd);
+    QVERIFY(line->write(QByteArray("\xAA", 1) + first));
+    QTRY_COMPARE(framesFound(), quint64(1));
+    QCOMPARE(levels(), levelsIn(first));
+
+    const unsigned short ambiguous[LevelFrame::Channels] = { 0x5555, 0xAAAA, 100, 200, 300, 400 };
+    const QByteArray steady = LevelFrame::encode(ambiguous);
+    QVERIFY(line->write(steady.mid(4)));
+    QTRY_COMPARE(pending(), LevelFrame::Size - 4);
+    for (quint64 i = 2; i < 12; ++i) {
+        QVERIFY(line->write(steady));
+        QTRY_COMPARE(framesFound(), i);
+        QCOMPARE(levels(), levelsIn(steady));
+    }
 }
 
 // A CR that ends one read and an LF that starts the next are not a pair: the frame is whole.

@@ -358,6 +358,15 @@ int truncateToInt(float v)
     return static_cast<int>(v);
 }
 
+// A face coordinate worked out in 64 bits from int properties, limited to the int range that
+// Qt's integer drawing takes: any property value gives a defined coordinate, and values that
+// fit give what they always gave.
+int faceCoordinate(qint64 v)
+{
+    return int(qBound(qint64(std::numeric_limits<int>::min()), v,
+                      qint64(std::numeric_limits<int>::max())));
+}
+
 QPen facePen(const QColor &color, int width)
 {
     return QPen(QBrush(color, Qt::SolidPattern), width, Qt::SolidLine, Qt::SquareCap,
@@ -367,27 +376,53 @@ QPen facePen(const QColor &color, int width)
 // A hand: its base across the radius 100 - border - length, its tip on 100 - border.
 QPolygon handTriangle(int width, int border, int length)
 {
-    return QPolygon({ QPoint(half(width), border + length - 100),
-                      QPoint(-half(width), border + length - 100), QPoint(0, border - 100) });
+    const int base = faceCoordinate(qint64(border) + length - 100);
+    return QPolygon({ QPoint(half(width), base), QPoint(-half(width), base),
+                      QPoint(0, faceCoordinate(qint64(border) - 100)) });
 }
 
 // The pixels a shape can touch: its logical bounds mapped to the device, widened for the
 // antialiased edge.
 QRect deviceBounds(const QTransform &transform, const QRectF &logical)
 {
-    return transform.mapRect(logical).toAlignedRect().adjusted(-2, -2, 2, 2);
+    QRectF mapped = transform.mapRect(logical);
+    // Far beyond any widget's pixels and far inside the int range: a shape of any size keeps
+    // the pixels it covers, and the widening cannot overflow.
+    constexpr qreal Reach = 1 << 25;
+    const auto inReach = [](qreal v) { return v >= -Reach && v <= Reach; };
+    if (!(inReach(mapped.left()) && inReach(mapped.right()) && inReach(mapped.top())
+          && inReach(mapped.bottom()))) {
+        const auto limit = [](qreal v) { return v >= Reach ? Reach : v > -Reach ? v : -Reach; };
+        mapped = QRectF(QPointF(limit(mapped.left()), limit(mapped.top())),
+                        QPointF(limit(mapped.right()), limit(mapped.bottom())));
+    }
+    return mapped.toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
-// A second dot at 12 o'clock with its outline, which the one-unit pen draws half outside.
+// A second dot at 12 o'clock as drawn.
+QRect dotRect(int size)
+{
+    const qint64 left = -qint64(half(size));
+    const qint64 top = qint64(size) - 100;
+    return QRect(QPoint(faceCoordinate(left), faceCoordinate(top)),
+                 QPoint(faceCoordinate(left + size - 1), faceCoordinate(top + size - 1)));
+}
+
+// The dot with its outline, which the one-unit pen draws half outside. A negative size draws
+// the dot on the other side of its corner: normalised first, the bounds hold it whatever the
+// sign.
 QRectF dotBounds(int size)
 {
-    return QRectF(-half(size), size - 100, size, size).adjusted(-1, -1, 1, 1);
+    return QRectF(-qreal(half(size)), qreal(size) - 100, size, size)
+        .normalized()
+        .adjusted(-1, -1, 1, 1);
 }
 
 // A tick at 12 o'clock from y1 to y2: the square caps reach half the pen width beyond both ends.
 QRectF tickBounds(int y1, int y2, int width)
 {
-    return QRectF(-width, qMin(y1, y2) - width, 2 * width, qAbs(y2 - y1) + 2 * width);
+    const qreal w = width;
+    return QRectF(-w, qMin(y1, y2) - w, 2 * w, qAbs(qreal(y2) - y1) + 2 * w);
 }
 
 } // namespace
@@ -442,7 +477,7 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
             const int w = hourPosition ? HourLinesWidth : MinuteLinesWidth;
             const int length = hourPosition ? HourLinesLength : MinuteLinesLength;
             const int outer = w / 2 - 96;
-            const int inner = length - 96 + w / 2;
+            const int inner = faceCoordinate(qint64(length) - 96 + w / 2);
             if (dirty.intersects(deviceBounds(painter.transform(), tickBounds(inner, outer, w)))) {
                 painter.setPen(facePen(hourPosition ? HourLinesColor : MinuteLinesColor, w));
                 painter.drawLine(0, inner, 0, outer);
@@ -474,9 +509,10 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
             painter.save();
             painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
             painter.setPen(facePen(EndTimeColor, w));
-            painter.drawLine(0, w / 2 - 100, 0, EndTimeLength - 100);
+            painter.drawLine(0, w / 2 - 100, 0, faceCoordinate(qint64(EndTimeLength) - 100));
+            const int side = faceCoordinate(200 - 2 * qint64(w));
             if (remaining >= 1 && remaining <= 15)
-                painter.drawArc(w / 2 - 100, w / 2 - 100, 200 - 2 * w, 200 - 2 * w, 1440,
+                painter.drawArc(w / 2 - 100, w / 2 - 100, side, side, 1440,
                                 int(remaining) * 1440 / 15);
             painter.restore();
         }
@@ -485,9 +521,11 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
     // Written as a comparison so that a NaN also draws.
     if (CountDownTime != 0.0f) {
         painter.setPen(facePen(CountDownColor, CountDownWidth));
-        const int k = CountDownSpacing + HourLinesLength;
+        const qint64 k = qint64(CountDownSpacing) + HourLinesLength;
+        const int corner = faceCoordinate(k - 96);
+        const int side = faceCoordinate(192 - 2 * k);
         const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
-        painter.drawArc(k - 96, k - 96, 192 - 2 * k, 192 - 2 * k, 1440, truncateToInt(span));
+        painter.drawArc(corner, corner, side, side, 1440, truncateToInt(span));
     }
 
     if (Hands) {
@@ -512,7 +550,7 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
             && dirty.intersects(deviceBounds(painter.transform(), dotBounds(d)))) {
             painter.setPen(DotColor);
             painter.setBrush(QBrush(DotColor, Qt::SolidPattern));
-            painter.drawEllipse(QRect(-half(d), d - 100, d, d));
+            painter.drawEllipse(dotRect(d));
         }
         painter.rotate(6.0);
     }

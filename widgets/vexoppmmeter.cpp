@@ -39,6 +39,15 @@ int linearHeight(double db, int height, double minDb, double span)
     return truncToInt(truncToInt((db - minDb) * height) / span);
 }
 
+// A height as painting uses it. Heights below 0 and above the widget draw as 0 and as the
+// whole widget do, and h + 1 still reaches the top row of a gradient bar on an odd height:
+// limited to that range, any height gives the pixels it gave, and the row arithmetic cannot
+// overflow whatever the scale made of it.
+int paintedHeight(int height, int h)
+{
+    return qBound(0, height, h + 1);
+}
+
 // Fills the full-width band of rows firstRow..lastRow (inclusive); an empty band draws nothing.
 void fillRows(QPainter &painter, int width, int firstRow, int lastRow, const QBrush &brush)
 {
@@ -121,13 +130,9 @@ bool VexoPPMMeter::CalculateMeter()
         dBPosition = MaxdBPosition;
 
     const int h = height();
-    if (DINCurve) {
-        BarHeight = dinHeight(dBPosition, h, DINOffset, DINSpan);
-        ZeroMarkHeight = dinHeight(0.0, h, DINOffset, DINSpan);
-    } else {
-        BarHeight = linearHeight(dBPosition, h, MindBPosition, LinearSpan);
-        ZeroMarkHeight = linearHeight(0.0, h, MindBPosition, LinearSpan);
-    }
+    BarHeight = DINCurve ? dinHeight(dBPosition, h, DINOffset, DINSpan)
+                         : linearHeight(dBPosition, h, MindBPosition, LinearSpan);
+    ZeroMarkHeight = zeroMarkNow();
 
     if (PeakHold)
         stepPeak();
@@ -138,23 +143,42 @@ bool VexoPPMMeter::CalculateMeter()
     return true;
 }
 
+int VexoPPMMeter::zeroMarkNow() const
+{
+    const int h = height();
+    return DINCurve ? dinHeight(0.0, h, DINOffset, DINSpan)
+                    : linearHeight(0.0, h, MindBPosition, LinearSpan);
+}
+
+void VexoPPMMeter::scaleChanged()
+{
+    // The band repaints after a level step assume that the zero mark stays where the last
+    // full paint put it: a new scale or curve moves it, so the whole meter is painted anew
+    // with the mark where it now belongs, also when no level step follows.
+    ZeroMarkHeight = zeroMarkNow();
+    update();
+}
+
 QRect VexoPPMMeter::barChange(int previousBarHeight) const
 {
     // A row's pixels depend only on the row and on whether the bar reaches it, except that
     // the top row of a bar may be drawn differently from the same row inside a taller bar:
     // the band runs from the higher top down to and including the lower top.
     const int h = height();
-    const int top = h - qMax(previousBarHeight, BarHeight);
-    const int lowerTop = h - qMin(previousBarHeight, BarHeight);
+    const int previous = paintedHeight(previousBarHeight, h);
+    const int now = paintedHeight(BarHeight, h);
+    const int top = h - qMax(previous, now);
+    const int lowerTop = h - qMin(previous, now);
     return QRect(0, top, width(), lowerTop - top + 1).intersected(rect());
 }
 
 int VexoPPMMeter::heightFor(double db) const
 {
     const double clamped = qBound(MindBPosition, db, MaxdBPosition);
-    if (DINCurve)
-        return dinHeight(clamped, height(), DINOffset, DINSpan);
-    return linearHeight(clamped, height(), MindBPosition, LinearSpan);
+    const int raw = DINCurve ? dinHeight(clamped, height(), DINOffset, DINSpan)
+                             : linearHeight(clamped, height(), MindBPosition, LinearSpan);
+    // A degenerate scale can give any int; the mark's rows are worked out from this.
+    return qBound(0, raw, height() + 1);
 }
 
 QRect VexoPPMMeter::peakRows(int peakHeight) const
@@ -164,8 +188,10 @@ QRect VexoPPMMeter::peakRows(int peakHeight) const
     // The mark stands on the peak's edge rather than over the bar's top rows, so that a bar
     // at its peak still shows its exact height; only at the top of the scale does it move
     // down into the bar to stay on the meter.
-    const int top = qMax(0, height() - peakHeight - PeakMarkHeight);
-    return QRect(0, top, width(), PeakMarkHeight).intersected(rect());
+    const qint64 top = qMax<qint64>(0, qint64(height()) - peakHeight - PeakMarkHeight);
+    const int rows = qMin(PeakMarkHeight, height());
+    return QRect(0, static_cast<int>(qMin<qint64>(top, height())), width(), rows)
+        .intersected(rect());
 }
 
 void VexoPPMMeter::stepPeak()
@@ -252,7 +278,7 @@ void VexoPPMMeter::setMindBPosition(double value)
         return;
     MindBPosition = value;
     updateScaleConstants();
-    update();
+    scaleChanged();
 }
 
 void VexoPPMMeter::setMaxdBPosition(double value)
@@ -261,7 +287,7 @@ void VexoPPMMeter::setMaxdBPosition(double value)
         return;
     MaxdBPosition = value;
     updateScaleConstants();
-    update();
+    scaleChanged();
 }
 
 void VexoPPMMeter::setReleasePerSecond(double value)
@@ -276,7 +302,7 @@ void VexoPPMMeter::setDINCurve(bool value)
     if (value == DINCurve)
         return;
     DINCurve = value;
-    update();
+    scaleChanged();
 }
 
 void VexoPPMMeter::setGradientBackground(bool value)
@@ -368,6 +394,8 @@ void VexoPPMMeter::paintEvent(QPaintEvent *)
     const int w = width();
     const int h = height();
     const int half = static_cast<int>(static_cast<double>(static_cast<float>(h) * 0.5f) + 0.5);
+    const int bar = paintedHeight(BarHeight, h);
+    const int zeroMark = paintedHeight(ZeroMarkHeight, h);
 
     QLinearGradient backgroundGradient(0, half, 0, 0);
     backgroundGradient.setColorAt(0, MinBackgroundColor);
@@ -380,21 +408,21 @@ void VexoPPMMeter::paintEvent(QPaintEvent *)
         fillRows(painter, w, half, 2 * half - 1, MinBackgroundColor);
         fillRows(painter, w, 0, half - 1, backgroundGradient);
     } else {
-        fillRows(painter, w, h - ZeroMarkHeight, h - 1, MinBackgroundColor);
-        fillRows(painter, w, 0, h - 1 - ZeroMarkHeight, MaxBackgroundColor);
+        fillRows(painter, w, h - zeroMark, h - 1, MinBackgroundColor);
+        fillRows(painter, w, 0, h - 1 - zeroMark, MaxBackgroundColor);
     }
 
     if (GradientForground) {
-        const int solid = qMin(BarHeight, half + 2);
+        const int solid = qMin(bar, half + 2);
         fillRows(painter, w, h - solid, h - 1, MinColor);
-        const int excess = BarHeight - half;
+        const int excess = bar - half;
         if (excess > 0)
             fillRows(painter, w, half - excess, half - 1, barGradient);
-    } else if (BarHeight > ZeroMarkHeight) {
-        fillRows(painter, w, h - ZeroMarkHeight, h - 1, MinColor);
-        fillRows(painter, w, h - BarHeight, h - 1 - ZeroMarkHeight, MaxColor);
+    } else if (bar > zeroMark) {
+        fillRows(painter, w, h - zeroMark, h - 1, MinColor);
+        fillRows(painter, w, h - bar, h - 1 - zeroMark, MaxColor);
     } else {
-        fillRows(painter, w, h - BarHeight, h - 1, MinColor);
+        fillRows(painter, w, h - bar, h - 1, MinColor);
     }
 
     if (PeakHold) {

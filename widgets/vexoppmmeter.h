@@ -124,6 +124,9 @@ private:
     int heightFor(double db) const;
     void stepPeak();
     QRect peakRows(int peakHeight) const;
+    // The zero mark's height for the current scale, curve and size.
+    int zeroMarkNow() const;
+    void scaleChanged();
 
     QImage *BackgroundImage;
 

@@ -29,6 +29,7 @@ struct MainWindowTestAccess
     static const FrameStream &serialFrames(MainWindow &w) { return w.serialFrames; }
     static double releasePerTick(MainWindow &w) { return w.releasePerTick; }
     static int releaseIntervalMs(MainWindow &w) { return w.releaseIntervalMs; }
+    static ReleaseClock &releaseClock(MainWindow &w) { return w.releaseClock; }
 
     static void updateMeters(MainWindow &w, unsigned char *frame) { w.updateMeters(frame); }
     static void setupCommunication(MainWindow &w) { w.setupCommunication(); }
