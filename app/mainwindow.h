@@ -9,6 +9,7 @@
 #include <QTimer>
 
 class CCommDialog;
+class QLabel;
 class QPaintEvent;
 class QPixmap;
 class QResizeEvent;
@@ -43,7 +44,10 @@ protected:
 
 private:
     void readSettings();
-    void writeSettings();
+    // Stores everything unless the store cannot take it now; then it says so and tries again
+    // later. Waits at most `lockWaitMs` for another writer's lock.
+    bool writeSettings(int lockWaitMs = 0);
+    void fitToDesktop();
     int currentScreenNumber();
     void setupCommunication();
     void serialPortConnect();
@@ -54,6 +58,18 @@ private:
     void editCaption(myLabel *caption, const QString &prompt);
     void onSerialError();
     void retrySerialPort();
+    void bindClientSocket();
+    void setSerialProblem(const QString &text);
+    void setUdpProblem(const QString &text);
+    // What the operator must know: the input does not work (empty: it does), or the settings
+    // cannot be stored. Short reasons, shown in the header band.
+    void setInputProblem(const QString &text);
+    void setSettingsProblem(const QString &text);
+    void showProblems();
+    void placeProblemLabel();
+    // For an end that runs no destructors (the X server went away and the toolkit called
+    // exit()): stores the settings and releases the serial port.
+    static void storeAtExit();
 
     Ui_MainWindow *ui;
     QSerialPort *serialPort;
@@ -82,6 +98,17 @@ private:
     // as a child, so the window's children stay the widgets, sockets, ports and release timer
     // that anything walking them expects, in their order.
     QTimer serialRetryTimer;
+    // The same for a UDP port that another program holds, and for settings that could not be
+    // stored: tried again while the fault lasts, never otherwise.
+    QTimer udpRetryTimer;
+    QTimer settingsRetryTimer;
+
+    QString serialProblem;
+    QString udpProblem;
+    QString inputProblem;
+    QString settingsProblem;
+    // Made only when there is something to say, so that a working display has nothing more.
+    QLabel *problemLabel;
 
     friend struct MainWindowTestAccess;
 };

@@ -27,8 +27,11 @@ void MainWindow::serialPortConnect()
                 if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
                     onSerialError();
             });
-    if (!serialPort->open(QIODevice::ReadWrite) && !commSettings.serialport.isEmpty())
+    setSerialProblem(QString());
+    if (!serialPort->open(QIODevice::ReadWrite) && !commSettings.serialport.isEmpty()) {
+        setSerialProblem(tr("%1: %2").arg(commSettings.serialport, serialPort->errorString()));
         serialRetryTimer.start();
+    }
 
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (") + commSettings.serialport
                    + QStringLiteral(")"));
@@ -37,6 +40,7 @@ void MainWindow::serialPortConnect()
 void MainWindow::serialPortDisconnect()
 {
     serialRetryTimer.stop();
+    setSerialProblem(QString());
     if (serialPort) {
         serialPort->disconnect(this);
         serialPort->close();
@@ -60,8 +64,10 @@ void MainWindow::onSerialError()
     if (serialPort->isOpen())
         serialPort->close();
     serialPort->clearError();
-    if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive())
+    if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive()) {
+        setSerialProblem(tr("%1 lost").arg(commSettings.serialport));
         serialRetryTimer.start();
+    }
 }
 
 void MainWindow::retrySerialPort()
@@ -70,6 +76,8 @@ void MainWindow::retrySerialPort()
         return;
     // The same object is reopened: a display may wait months for its line to come back.
     serialFrames.clear();
-    if (serialPort->open(QIODevice::ReadWrite))
+    if (serialPort->open(QIODevice::ReadWrite)) {
         serialRetryTimer.stop();
+        setSerialProblem(QString());
+    }
 }
