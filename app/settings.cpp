@@ -54,7 +54,8 @@ void MainWindow::readSettings()
     const auto text = [&settings](const char *key) {
         return SettingsStore::textFromValue(settings.value(QString::fromLatin1(key)));
     };
-    commSettings.is_server = SettingsStore::flagFromValue(settings.value(QStringLiteral("is_server")));
+    commSettings.is_server
+        = SettingsStore::flagFromValue(settings.value(QStringLiteral("is_server")));
     commSettings.use_udp = SettingsStore::flagFromValue(settings.value(QStringLiteral("use_udp")));
     commSettings.serialport = text("serialport");
     commSettings.server_host = text("server_host");
@@ -78,8 +79,7 @@ void MainWindow::readSettings()
         caption.label->setText(settings.contains(key) ? text(caption.key) : caption.fallback);
     }
 
-    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt())
-             .topLeft());
+    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt()).topLeft());
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
     fitToDesktop();
 }

@@ -14,8 +14,8 @@ int signalPipe[2] = { -1, -1 };
 
 // Each of these would end the program without storing the settings and leave the serial
 // port's lock behind. SIGQUIT and SIGXCPU would also dump core, for nothing.
-const int ShutdownSignals[] = { SIGTERM, SIGINT,  SIGHUP,  SIGQUIT, SIGUSR1,
-                                SIGUSR2, SIGALRM, SIGXCPU, SIGPWR };
+const int ShutdownSignals[]
+    = { SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGPWR };
 
 void onSignal(int)
 {

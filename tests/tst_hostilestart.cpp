@@ -75,20 +75,24 @@ void TestHostileStart::init()
 void TestHostileStart::comesUpAndNeverBroadcasts_data()
 {
     QTest::addColumn<QByteArray>("lines"); // %PTY% is the serial line's name
-    QTest::addColumn<QString>("special");  // fifo, lock (a folder), geometry (a huge one)
-    QTest::addColumn<QString>("caption");  // what the first caption must show
-    QTest::addColumn<bool>("server");      // the file really asks for the server role
-    QTest::addColumn<bool>("broadcasts");  // and names a port for it
+    QTest::addColumn<QString>("special"); // fifo, lock (a folder), geometry (a huge one)
+    QTest::addColumn<QString>("caption"); // what the first caption must show
+    QTest::addColumn<bool>("server"); // the file really asks for the server role
+    QTest::addColumn<bool>("broadcasts"); // and names a port for it
 
     const QByteArray serial = "serialport=%PTY%\nserver_port=47000\n";
     // The control: a real server role does broadcast here, so silence below means something.
-    QTest::newRow("server role asked for") << "is_server=true\n" + serial << "" << "Prog" << true << true;
-    QTest::newRow("server flag yes") << "is_server=yes\n" + serial << "" << "Prog" << false << false;
+    QTest::newRow("server role asked for") << "is_server=true\n" + serial << ""
+                                           << "Prog" << true << true;
+    QTest::newRow("server flag yes") << "is_server=yes\n" + serial << ""
+                                     << "Prog" << false << false;
     QTest::newRow("server flag rectangle")
-        << "is_server=@Rect(1 2 3 4)\nuse_udp=@Rect(0 0 1 1)\n" + serial << "" << "Prog" << false << false;
+        << "is_server=@Rect(1 2 3 4)\nuse_udp=@Rect(0 0 1 1)\n" + serial << ""
+        << "Prog" << false << false;
     QTest::newRow("server flag garbage") << "is_server=\\x1\\x2\\x3zz\n" + serial << ""
                                          << "Prog" << false << false;
-    QTest::newRow("huge geometry") << serial << "geometry" << "Prog" << false << false;
+    QTest::newRow("huge geometry") << serial << "geometry"
+                                   << "Prog" << false << false;
     // Loaded as a picture, this read /dev/zero into memory at every start.
     QTest::newRow("caption of markup")
         << "labelMeter1=\"<img src=\\\"/dev/zero\\\">\"\n" + serial << ""
@@ -96,8 +100,10 @@ void TestHostileStart::comesUpAndNeverBroadcasts_data()
     QTest::newRow("caption of raw UTF-8 and a comma")
         << "labelMeter1=Pr\xc3\xb6g \xe2\x82\xac, A\n" + serial << ""
         << QStringLiteral("Pr\u00f6g \u20ac, A") << false << false;
-    QTest::newRow("settings file is a FIFO") << QByteArray() << "fifo" << "Prog" << false << false;
-    QTest::newRow("folder in the lock's place") << serial << "lock" << "Prog" << false << false;
+    QTest::newRow("settings file is a FIFO") << QByteArray() << "fifo"
+                                             << "Prog" << false << false;
+    QTest::newRow("folder in the lock's place") << serial << "lock"
+                                                << "Prog" << false << false;
     QTest::newRow("client host with leading zeros")
         << QByteArray("use_udp=true\nclient_host=127.0.0.010\nclient_port=47001\n") << ""
         << "Prog" << false << false;
@@ -107,7 +113,8 @@ void TestHostileStart::comesUpAndNeverBroadcasts_data()
     QTest::newRow("server port not a number")
         << QByteArray("is_server=true\nuse_udp=true\nserver_host=127.0.0.1\nserver_port=-5\n"
                       "serialport=%PTY%\n")
-        << "" << "Prog" << true << false;
+        << ""
+        << "Prog" << true << false;
 }
 
 void TestHostileStart::comesUpAndNeverBroadcasts()

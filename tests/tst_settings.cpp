@@ -351,25 +351,29 @@ void TestSettings::handWrittenFileReadAsMeant_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("meant"); // flags: "true" or "false"
 
-    QTest::newRow("raw UTF-8 caption")
-        << QByteArray("labelMeter1=Pr\xc3\xb6g \xe2\x82\xac") << "labelMeter1"
-        << QStringLiteral("Prög €");
+    QTest::newRow("raw UTF-8 caption") << QByteArray("labelMeter1=Pr\xc3\xb6g \xe2\x82\xac")
+                                       << "labelMeter1" << QStringLiteral("Prög €");
     QTest::newRow("caption with an unquoted comma")
-        << QByteArray("labelMeter2=Studio, Left") << "labelMeter2" << QStringLiteral("Studio, Left");
+        << QByteArray("labelMeter2=Studio, Left") << "labelMeter2"
+        << QStringLiteral("Studio, Left");
     QTest::newRow("caption as earlier versions stored it")
-        << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3"
-        << QStringLiteral("Prög €");
-    QTest::newRow("quoted caption") << QByteArray("labelMeter1=\"a, b\"") << "labelMeter1"
-                                    << QStringLiteral("a, b");
-    QTest::newRow("server flag true") << QByteArray("is_server=true") << "is_server" << "true";
-    QTest::newRow("server flag yes") << QByteArray("is_server=yes") << "is_server" << "false";
-    QTest::newRow("server flag 1") << QByteArray("is_server=1") << "is_server" << "false";
-    QTest::newRow("server flag rectangle")
-        << QByteArray("is_server=@Rect(1 2 3 4)") << "is_server" << "false";
+        << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3" << QStringLiteral("Prög €");
+    QTest::newRow("quoted caption")
+        << QByteArray("labelMeter1=\"a, b\"") << "labelMeter1" << QStringLiteral("a, b");
+    QTest::newRow("server flag true") << QByteArray("is_server=true") << "is_server"
+                                      << "true";
+    QTest::newRow("server flag yes") << QByteArray("is_server=yes") << "is_server"
+                                     << "false";
+    QTest::newRow("server flag 1") << QByteArray("is_server=1") << "is_server"
+                                   << "false";
+    QTest::newRow("server flag rectangle") << QByteArray("is_server=@Rect(1 2 3 4)") << "is_server"
+                                           << "false";
     QTest::newRow("server flag garbage") << QByteArray("is_server=\x01zz") << "is_server"
                                          << "false";
-    QTest::newRow("udp flag yes") << QByteArray("use_udp=yes") << "use_udp" << "false";
-    QTest::newRow("udp flag true") << QByteArray("use_udp=true") << "use_udp" << "true";
+    QTest::newRow("udp flag yes") << QByteArray("use_udp=yes") << "use_udp"
+                                  << "false";
+    QTest::newRow("udp flag true") << QByteArray("use_udp=true") << "use_udp"
+                                   << "true";
     QTest::newRow("client port with a comma")
         << QByteArray("client_port=7000,7001") << "client_port" << QStringLiteral("7000, 7001");
 }

@@ -72,8 +72,7 @@ void startProgram(QProcess &program, const QString &configPath, int ignored)
     }
     // The shell replaces itself with the program, which keeps the shell's process id.
     program.start(QStringLiteral("/bin/sh"),
-                  { QStringLiteral("-c"),
-                    QStringLiteral("trap '' %1; exec \"$0\"").arg(ignored),
+                  { QStringLiteral("-c"), QStringLiteral("trap '' %1; exec \"$0\"").arg(ignored),
                     QStringLiteral(ORVANE_METERS_BIN) });
 }
 

@@ -126,10 +126,8 @@ void TestUdpInput::acceptsOnlyFramesFromServer_data()
         << QStringLiteral("127.0.0.010") << QStringLiteral("127.0.0.10") << frame << true;
     QTest::newRow("leading zeros, sender of the octal value")
         << QStringLiteral("127.0.0.010") << QStringLiteral("127.0.0.8") << frame << false;
-    QTest::newRow("two-part address")
-        << QStringLiteral("127.1") << local << frame << false;
-    QTest::newRow("hexadecimal part")
-        << QStringLiteral("0x7f.0.0.1") << local << frame << false;
+    QTest::newRow("two-part address") << QStringLiteral("127.1") << local << frame << false;
+    QTest::newRow("hexadecimal part") << QStringLiteral("0x7f.0.0.1") << local << frame << false;
     QTest::newRow("address as one number")
         << QStringLiteral("2130706433") << local << frame << false;
 }
@@ -258,10 +256,12 @@ void TestUdpInput::portTextCutTo16Bits_data()
     // No port binds nothing: a port the system chose would receive from nobody.
     QTest::newRow("not a number binds nothing")
         << QStringLiteral("meters") << 0 << QStringLiteral("Unknown - (0)");
-    QTest::newRow("0 binds nothing") << QStringLiteral("0") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("0 binds nothing")
+        << QStringLiteral("0") << 0 << QStringLiteral("Unknown - (0)");
     QTest::newRow("65536 binds nothing")
         << QStringLiteral("65536") << 0 << QStringLiteral("Unknown - (65536)");
-    QTest::newRow("-5 binds nothing") << QStringLiteral("-5") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("-5 binds nothing")
+        << QStringLiteral("-5") << 0 << QStringLiteral("Unknown - (0)");
     QTest::newRow("empty binds nothing") << QString() << 0 << QStringLiteral("Unknown - (0)");
 }
 

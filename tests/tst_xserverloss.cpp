@@ -24,8 +24,8 @@ const QStringList AllKeys = {
 // The lock that QSerialPort takes for a port: the path's slashes become underscores.
 QString serialLockFor(const QString &port)
 {
-    return QStringLiteral("/var/lock/LCK..") + QString(port).replace(QLatin1Char('/'),
-                                                                    QLatin1Char('_'));
+    return QStringLiteral("/var/lock/LCK..")
+        + QString(port).replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
 } // namespace
@@ -121,8 +121,9 @@ void TestXServerLoss::settingsKeptAndPortReleased()
     QCOMPARE(written.value(QStringLiteral("labelMeter2")).toString(), QStringLiteral("Kept"));
     QCOMPARE(written.value(QStringLiteral("serialport")).toString(), line.programEnd());
     // The toolkit's saved-geometry block of the window as it was on that X server.
-    QVERIFY(written.value(QStringLiteral("geometry")).toByteArray().startsWith(
-        QByteArray("\x01\xd9\xd0\xcb", 4)));
+    QVERIFY(written.value(QStringLiteral("geometry"))
+                .toByteArray()
+                .startsWith(QByteArray("\x01\xd9\xd0\xcb", 4)));
 }
 
 ORVANE_TEST_MAIN(TestXServerLoss)
