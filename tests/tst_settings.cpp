@@ -352,12 +352,13 @@ void TestSettings::handWrittenFileReadAsMeant_data()
     QTest::addColumn<QString>("meant"); // flags: "true" or "false"
 
     QTest::newRow("raw UTF-8 caption") << QByteArray("labelMeter1=Pr\xc3\xb6g \xe2\x82\xac")
-                                       << "labelMeter1" << QStringLiteral("Prög €");
+                                       << "labelMeter1" << QStringLiteral("Pr\u00f6g \u20ac");
     QTest::newRow("caption with an unquoted comma")
         << QByteArray("labelMeter2=Studio, Left") << "labelMeter2"
         << QStringLiteral("Studio, Left");
     QTest::newRow("caption as earlier versions stored it")
-        << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3" << QStringLiteral("Prög €");
+        << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3"
+        << QStringLiteral("Pr\u00f6g \u20ac");
     QTest::newRow("quoted caption")
         << QByteArray("labelMeter1=\"a, b\"") << "labelMeter1" << QStringLiteral("a, b");
     QTest::newRow("server flag true") << QByteArray("is_server=true") << "is_server"
