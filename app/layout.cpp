@@ -51,6 +51,14 @@ int scalePointSize(int designPointSize, float scale)
 
 } // namespace DesignLayout
 
+namespace {
+
+// The pictures are never scaled beyond an 8K screen: a window larger than any screen (a
+// stored geometry, a window manager's whim) would otherwise cost gigabytes.
+const QSize MaxPictureSize(7680, 4320);
+
+} // namespace
+
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     // Only noted here; the costly relayout waits for the next paint, so a burst of resize
@@ -65,9 +73,10 @@ void MainWindow::paintEvent(QPaintEvent *)
     QPainter painter(this);
 
     if (resized && !background->isNull()) {
+        const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
         *scaledBackground
-            = background->scaled(windowSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        *scaledEmptyBackground = emptyBackground->scaled(windowSize, Qt::IgnoreAspectRatio,
+            = background->scaled(pictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        *scaledEmptyBackground = emptyBackground->scaled(pictureSize, Qt::IgnoreAspectRatio,
                                                          Qt::SmoothTransformation);
 
         const Fit fit = fitDesign(windowSize);
@@ -80,6 +89,7 @@ void MainWindow::paintEvent(QPaintEvent *)
         const int rectIndex[14] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 10, 12, 13 };
         for (int i = 0; i < 14; ++i)
             widgets[i]->setGeometry(scaleRect(designRects[rectIndex[i]], fit));
+        placeProblemLabel();
 
         QFont captionFont = labelMeter1->font();
         captionFont.setPointSize(scalePointSize(15, fit.scale));

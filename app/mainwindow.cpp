@@ -12,17 +12,28 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QLabel>
 #include <QPixmap>
 #include <QSerialPort>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <cstdlib>
+
 namespace {
 
 const char *const WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
 
-// A port that vanished is tried again this often until it is back.
+// A port that vanished is tried again this often until it is back; so is a UDP port that
+// another program holds, and a settings store that could not take the settings.
 constexpr int SerialRetryIntervalMs = 2000;
+constexpr int UdpRetryIntervalMs = 2000;
+constexpr int SettingsRetryIntervalMs = 2000;
+// When the program ends, another writer's lock on the settings is waited for this long.
+constexpr int FinalLockWaitMs = 1000;
+
+// The window whose settings an end without destructors stores.
+MainWindow *windowToStoreAtExit = nullptr;
 
 } // namespace
 
@@ -47,6 +58,7 @@ MainWindow::MainWindow(QWidget *parent)
     , releaseIntervalMs(10)
     , udpSocket(nullptr)
     , onAir(nullptr)
+    , problemLabel(nullptr)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
     // from dropping them.
@@ -89,6 +101,11 @@ MainWindow::MainWindow(QWidget *parent)
     commSettings.client_port.clear();
     serialRetryTimer.setInterval(SerialRetryIntervalMs);
     connect(&serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
+    udpRetryTimer.setInterval(UdpRetryIntervalMs);
+    connect(&udpRetryTimer, &QTimer::timeout, this, &MainWindow::bindClientSocket);
+    settingsRetryTimer.setInterval(SettingsRetryIntervalMs);
+    settingsRetryTimer.setSingleShot(true);
+    connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
 
     udpSocket = new QUdpSocket(this);
 
@@ -143,6 +160,11 @@ MainWindow::MainWindow(QWidget *parent)
         label->setStyleSheet(QString::fromLatin1(WhiteText));
         label->setAlignment(Qt::AlignCenter);
     }
+    // Captions are the operator's text, stored and read back: text that looks like markup is
+    // shown as typed, never loaded as a picture or swallowed as a tag.
+    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
+                           static_cast<QLabel *>(labelMeter3), ui->timelabel, ui->footerlabel })
+        label->setTextFormat(Qt::PlainText);
 
     connect(settingsLabel, &myLabel::clicked, this, &MainWindow::openSettings);
     connect(labelMeter1, &myLabel::clicked, this, &MainWindow::labelMeter1Clicked);
@@ -170,18 +192,39 @@ MainWindow::MainWindow(QWidget *parent)
     emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
     scaledBackground = new QPixmap();
     scaledEmptyBackground = new QPixmap();
+
+    // Registered after the settings were first read, so that the store's own statics are
+    // still there when the handler runs: exit() undoes registrations in reverse order.
+    static const bool registered = std::atexit(&MainWindow::storeAtExit) == 0;
+    Q_UNUSED(registered)
+    windowToStoreAtExit = this;
 }
 
 MainWindow::~MainWindow()
 {
+    if (windowToStoreAtExit == this)
+        windowToStoreAtExit = nullptr;
+    settingsRetryTimer.stop();
+    udpRetryTimer.stop();
     if (serialPort && serialPort->isOpen())
         serialPort->close();
-    writeSettings();
+    writeSettings(FinalLockWaitMs);
     delete ui;
     delete background;
     delete emptyBackground;
     delete scaledBackground;
     delete scaledEmptyBackground;
+}
+
+void MainWindow::storeAtExit()
+{
+    MainWindow *window = windowToStoreAtExit;
+    if (!window)
+        return;
+    windowToStoreAtExit = nullptr;
+    if (window->serialPort && window->serialPort->isOpen())
+        window->serialPort->close();
+    window->writeSettings(FinalLockWaitMs);
 }
 
 void MainWindow::openSettings()

@@ -15,6 +15,7 @@ class OnAirStatus;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
+class QLabel;
 class QPaintEvent;
 class QPixmap;
 class QResizeEvent;
@@ -53,7 +54,10 @@ protected:
 
 private:
     void readSettings();
-    void writeSettings();
+    // Stores everything unless the store cannot take it now; then it says so and tries again
+    // later. Waits at most `lockWaitMs` for another writer's lock.
+    bool writeSettings(int lockWaitMs = 0);
+    void fitToDesktop();
     int currentScreenNumber();
     void setupCommunication();
     void serialPortConnect();
@@ -66,6 +70,18 @@ private:
     void retrySerialPort();
     // The window's right-click menu; the caller owns it.
     QMenu *createContextMenu();
+    void bindClientSocket();
+    void setSerialProblem(const QString &text);
+    void setUdpProblem(const QString &text);
+    // What the operator must know: the input does not work (empty: it does), or the settings
+    // cannot be stored. Short reasons, shown in the header band.
+    void setInputProblem(const QString &text);
+    void setSettingsProblem(const QString &text);
+    void showProblems();
+    void placeProblemLabel();
+    // For an end that runs no destructors (the X server went away and the toolkit called
+    // exit()): stores the settings and releases the serial port.
+    static void storeAtExit();
 
     Ui_MainWindow *ui;
     QSerialPort *serialPort;
@@ -102,6 +118,17 @@ private:
     // releasePerTick.
     ReleaseClock releaseClock;
     double releaseFallThisTick;
+    // The same for a UDP port that another program holds, and for settings that could not be
+    // stored: tried again while the fault lasts, never otherwise.
+    QTimer udpRetryTimer;
+    QTimer settingsRetryTimer;
+
+    QString serialProblem;
+    QString udpProblem;
+    QString inputProblem;
+    QString settingsProblem;
+    // Made only when there is something to say, so that a working display has nothing more.
+    QLabel *problemLabel;
 
     friend struct MainWindowTestAccess;
 };

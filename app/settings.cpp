@@ -2,10 +2,13 @@
 
 #include "mylabel.h"
 #include "screens.h"
+#include "settingsstore.h"
 
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QThread>
 
 namespace {
 
@@ -22,18 +25,43 @@ QRect fullScreenGeometry(int index)
     return screens.at(index)->geometry();
 }
 
+// The area all screens offer together.
+QRect availableDesktop()
+{
+    QRect area;
+    for (const QScreen *screen : QGuiApplication::screens())
+        area |= screen->availableGeometry();
+    return area;
+}
+
 } // namespace
 
 void MainWindow::readSettings()
 {
+    const QString path = SettingsStore::filePath();
+    if (!SettingsStore::isSafeToOpen(path)) {
+        // Nothing stored can be read: everything is as on a machine where the program never ran.
+        setSettingsProblem(tr("settings file unusable"));
+        commSettings = comm_st();
+        labelMeter1->setText(tr("Prog"));
+        labelMeter2->setText(tr("Sub"));
+        labelMeter3->setText(tr("CRM"));
+        return;
+    }
+
     QSettings settings;
-    commSettings.is_server = settings.value(QStringLiteral("is_server")).toBool();
-    commSettings.use_udp = settings.value(QStringLiteral("use_udp")).toBool();
-    commSettings.serialport = settings.value(QStringLiteral("serialport")).toString();
-    commSettings.server_host = settings.value(QStringLiteral("server_host")).toString();
-    commSettings.server_port = settings.value(QStringLiteral("server_port")).toString();
-    commSettings.client_host = settings.value(QStringLiteral("client_host")).toString();
-    commSettings.client_port = settings.value(QStringLiteral("client_port")).toString();
+    SettingsStore::prepare(settings);
+    const auto text = [&settings](const char *key) {
+        return SettingsStore::textFromValue(settings.value(QString::fromLatin1(key)));
+    };
+    commSettings.is_server
+        = SettingsStore::flagFromValue(settings.value(QStringLiteral("is_server")));
+    commSettings.use_udp = SettingsStore::flagFromValue(settings.value(QStringLiteral("use_udp")));
+    commSettings.serialport = text("serialport");
+    commSettings.server_host = text("server_host");
+    commSettings.server_port = text("server_port");
+    commSettings.client_host = text("client_host");
+    commSettings.client_port = text("client_port");
 
     // An operator may have stored an empty caption on purpose: only a missing key falls back.
     const struct
@@ -48,19 +76,50 @@ void MainWindow::readSettings()
     };
     for (const auto &caption : captions) {
         const QString key = QString::fromLatin1(caption.key);
-        caption.label->setText(settings.contains(key) ? settings.value(key).toString()
-                                                      : caption.fallback);
+        caption.label->setText(settings.contains(key) ? text(caption.key) : caption.fallback);
     }
 
-    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt())
-             .topLeft());
+    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt()).topLeft());
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    fitToDesktop();
     displaySettings = DisplaySettings::read(settings);
 }
 
-void MainWindow::writeSettings()
+void MainWindow::fitToDesktop()
 {
+    // A stored geometry is used as it is: a size far beyond any screen would make the pictures
+    // be scaled to it, gigabytes for nothing, at every start.
+    const QRect desktop = availableDesktop();
+    if (desktop.isEmpty())
+        return;
+    const QSize limit = desktop.size().expandedTo(minimumSize());
+    if (width() > limit.width() || height() > limit.height())
+        resize(size().boundedTo(limit));
+    if (!frameGeometry().intersects(desktop))
+        move(desktop.topLeft());
+}
+
+bool MainWindow::writeSettings(int lockWaitMs)
+{
+    settingsRetryTimer.stop();
+    const QString path = SettingsStore::filePath();
+    if (!SettingsStore::isSafeToOpen(path)) {
+        setSettingsProblem(tr("settings file unusable"));
+        return false;
+    }
+    // QSettings would wait for the lock without a limit, and the meters and clocks with it.
+    const QDeadlineTimer deadline(lockWaitMs);
+    while (!SettingsStore::lockIsFree(path)) {
+        if (deadline.hasExpired()) {
+            setSettingsProblem(tr("settings locked, not saved"));
+            settingsRetryTimer.start();
+            return false;
+        }
+        QThread::msleep(50);
+    }
+
     QSettings settings;
+    SettingsStore::prepare(settings);
     settings.setValue(QStringLiteral("is_server"), commSettings.is_server);
     settings.setValue(QStringLiteral("use_udp"), commSettings.use_udp);
     settings.setValue(QStringLiteral("serialport"), commSettings.serialport);
@@ -74,6 +133,14 @@ void MainWindow::writeSettings()
     settings.setValue(QStringLiteral("labelMeter2"), labelMeter2->text());
     settings.setValue(QStringLiteral("labelMeter3"), labelMeter3->text());
     displaySettings.write(settings);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        setSettingsProblem(tr("settings not saved"));
+        settingsRetryTimer.start();
+        return false;
+    }
+    setSettingsProblem(QString());
+    return true;
 }
 
 int MainWindow::currentScreenNumber()

@@ -12,6 +12,11 @@ namespace {
 
 int signalPipe[2] = { -1, -1 };
 
+// Each of these would end the program without storing the settings and leave the serial
+// port's lock behind. SIGQUIT and SIGXCPU would also dump core, for nothing.
+const int ShutdownSignals[]
+    = { SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGPWR };
+
 void onSignal(int)
 {
     // Only async-signal-safe work here: wake the event loop through the pipe. The handler may
@@ -41,10 +46,19 @@ void quitOnShutdownSignals(QCoreApplication *app)
         app->quit();
     });
 
+    // A write to a pipe whose reader has gone (stderr of a closed terminal) fails instead.
+    ::signal(SIGPIPE, SIG_IGN);
+
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : { SIGTERM, SIGINT, SIGHUP })
+    for (int signal : ShutdownSignals) {
+        // A signal ignored by whoever started the program stays ignored: started under nohup
+        // (or by a kiosk launcher that does the same), the display outlives its session.
+        struct sigaction inherited = {};
+        if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &action, nullptr);
+    }
 }

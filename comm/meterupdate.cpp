@@ -17,8 +17,11 @@ void MainWindow::updateMeters(unsigned char *frame)
 
     // Forwarding looks at the server flag alone, so a serial-only display that keeps the
     // server role still feeds the other displays.
-    if (udpSocket && commSettings.is_server)
-        udpSocket->writeDatagram(reinterpret_cast<const char *>(frame), LevelFrame::Size,
-                                 QHostAddress(QHostAddress::Broadcast),
-                                 portFromText(commSettings.server_port));
+    // A text that names no port sends nothing: port 0 would only fail.
+    if (udpSocket && commSettings.is_server) {
+        const quint16 port = portFromText(commSettings.server_port);
+        if (port != 0)
+            udpSocket->writeDatagram(reinterpret_cast<const char *>(frame), LevelFrame::Size,
+                                     QHostAddress(QHostAddress::Broadcast), port);
+    }
 }

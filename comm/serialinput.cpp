@@ -28,12 +28,15 @@ void MainWindow::serialPortConnect()
                 if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
                     onSerialError();
             });
+    setSerialProblem(QString());
     if (serialPort->open(QIODevice::ReadWrite)) {
         onAir->inputOpened(commSettings.serialport);
     } else {
         onAir->inputFailed(commSettings.serialport);
-        if (!commSettings.serialport.isEmpty())
+        if (!commSettings.serialport.isEmpty()) {
+            setSerialProblem(tr("%1: %2").arg(commSettings.serialport, serialPort->errorString()));
             serialRetryTimer.start();
+        }
     }
 
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (") + commSettings.serialport
@@ -43,6 +46,7 @@ void MainWindow::serialPortConnect()
 void MainWindow::serialPortDisconnect()
 {
     serialRetryTimer.stop();
+    setSerialProblem(QString());
     if (serialPort) {
         serialPort->disconnect(this);
         serialPort->close();
@@ -69,8 +73,10 @@ void MainWindow::onSerialError()
         serialPort->close();
     serialPort->clearError();
     onAir->inputFailed(commSettings.serialport);
-    if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive())
+    if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive()) {
+        setSerialProblem(tr("%1 lost").arg(commSettings.serialport));
         serialRetryTimer.start();
+    }
 }
 
 void MainWindow::retrySerialPort()
@@ -82,5 +88,6 @@ void MainWindow::retrySerialPort()
     if (serialPort->open(QIODevice::ReadWrite)) {
         serialRetryTimer.stop();
         onAir->inputOpened(commSettings.serialport);
+        setSerialProblem(QString());
     }
 }

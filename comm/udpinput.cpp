@@ -26,7 +26,43 @@ unsigned portNumberFromText(const QString &text)
 
 quint16 portFromText(const QString &text)
 {
+    if (text.isEmpty())
+        return 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
+    }
     return static_cast<quint16>(portNumberFromText(text) & 0xFFFFu);
+}
+
+QHostAddress hostFromText(const QString &text)
+{
+    if (text.contains(QLatin1Char(':'))) {
+        QHostAddress address;
+        if (address.setAddress(text) && address.protocol() == QAbstractSocket::IPv6Protocol)
+            return address;
+        return QHostAddress();
+    }
+    // QHostAddress reads inet_aton's forms: octal for a leading zero, hex, fewer than four
+    // parts. Only the dotted decimal form is what an operator means.
+    const QVector<QStringRef> parts = text.splitRef(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return QHostAddress();
+    quint32 ip = 0;
+    for (const QStringRef &part : parts) {
+        if (part.isEmpty() || part.size() > 3)
+            return QHostAddress();
+        unsigned value = 0;
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return QHostAddress();
+            value = value * 10 + unsigned(c.unicode() - '0');
+        }
+        if (value > 255)
+            return QHostAddress();
+        ip = (ip << 8) | value;
+    }
+    return QHostAddress(ip);
 }
 
 bool acceptsDatagram(qint64 size, const QHostAddress &sender, const QHostAddress &server)
@@ -39,6 +75,8 @@ bool acceptsDatagram(qint64 size, const QHostAddress &sender, const QHostAddress
 void MainWindow::setupCommunication()
 {
     serialPortDisconnect();
+    udpRetryTimer.stop();
+    setUdpProblem(QString());
     resetMeters();
 
     if (!commSettings.use_udp || commSettings.is_server)
@@ -59,26 +97,47 @@ void MainWindow::setupCommunication()
     udpSocket = new QUdpSocket(this);
 
     if (commSettings.is_server) {
-        udpSocket->bind(QHostAddress(commSettings.server_host),
-                        portFromText(commSettings.server_port));
+        const quint16 port = portFromText(commSettings.server_port);
+        if (port == 0)
+            setUdpProblem(tr("no port"));
+        else if (!udpSocket->bind(hostFromText(commSettings.server_host), port))
+            setUdpProblem(tr("port %1: %2").arg(port).arg(udpSocket->errorString()));
         return;
     }
 
-    const QString udpName
-        = tr("UDP %1").arg(portNumberFromText(commSettings.client_port));
-    if (udpSocket->bind(QHostAddress::Any, portFromText(commSettings.client_port)))
-        onAir->inputOpened(udpName);
-    else
-        onAir->inputFailed(udpName);
     connect(udpSocket, &QUdpSocket::readyRead, this, &MainWindow::udpReceive);
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (")
                    + QString::number(portNumberFromText(commSettings.client_port))
                    + QStringLiteral(")"));
+    bindClientSocket();
+}
+
+void MainWindow::bindClientSocket()
+{
+    const quint16 port = portFromText(commSettings.client_port);
+    const QString udpName = tr("UDP %1").arg(commSettings.client_port.trimmed());
+    if (port == 0) {
+        udpRetryTimer.stop();
+        setUdpProblem(tr("no port"));
+        onAir->inputFailed(udpName);
+        return;
+    }
+    // Another program may hold the port for a while; the display takes it when it is free.
+    if (udpSocket->bind(QHostAddress::Any, port)) {
+        udpRetryTimer.stop();
+        setUdpProblem(QString());
+        onAir->inputOpened(udpName);
+        return;
+    }
+    setUdpProblem(tr("port %1 in use").arg(port));
+    onAir->inputFailed(udpName);
+    if (!udpRetryTimer.isActive())
+        udpRetryTimer.start();
 }
 
 void MainWindow::udpReceive()
 {
-    const QHostAddress server(commSettings.client_host);
+    const QHostAddress server = hostFromText(commSettings.client_host);
     for (int handled = 0; handled < MaxDatagramsPerWakeUp && udpSocket->hasPendingDatagrams();
          ++handled) {
         const qint64 size = udpSocket->pendingDatagramSize();

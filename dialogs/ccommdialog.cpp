@@ -2,6 +2,7 @@
 
 #include "interfaceorder.h"
 #include "ui_commdialog.h"
+#include "udpinput.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>
@@ -13,12 +14,6 @@ namespace {
 
 // Longer texts are IPv6 addresses, which the server role does not bind to.
 constexpr int MaxAddressLength = 15;
-
-bool isNumericIPv4(const QString &text)
-{
-    QHostAddress address;
-    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
-}
 
 // QIntValidator lets a number above its top through while it has no more digits than the top
 // ("70000" is only "intermediate"), and it takes the locale's group separators ("1.000"), which
@@ -179,16 +174,16 @@ void CCommDialog::on_checkBox_useudp_toggled(bool checked)
 void CCommDialog::on_pushButton_ok_clicked()
 {
     if (ui->checkBox_useudp->isChecked()) {
-        if (ui->radioButton_server->isChecked() && ui->lineEdit_server_port->text().isEmpty()) {
+        if (ui->radioButton_server->isChecked()
+            && portFromText(ui->lineEdit_server_port->text()) == 0) {
             QMessageBox::warning(this, tr("UDP Server error"), tr("Please, specify valid port!"));
             return;
         }
-        // A host that is not a numeric IPv4 address can never match a sender: accepting it
-        // would leave the display silently without input.
+        // A host that is not a numeric address can never match a sender, and port 0 binds
+        // nothing: accepting either would leave the display silently without input.
         if (ui->radioButton_client->isChecked()
-            && (ui->lineEdit_client_host->text().isEmpty()
-                || ui->lineEdit_client_port->text().isEmpty()
-                || !isNumericIPv4(ui->lineEdit_client_host->text()))) {
+            && (hostFromText(ui->lineEdit_client_host->text()).isNull()
+                || portFromText(ui->lineEdit_client_port->text()) == 0)) {
             QMessageBox::warning(this, tr("UDP Client error"),
                                  tr("Please, specify valid host and/or port!"));
             return;

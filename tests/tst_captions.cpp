@@ -6,6 +6,7 @@
 
 #include <QDialogButtonBox>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -39,6 +40,8 @@ private slots:
     void editByClick_data();
     void editByClick();
     void storedEmptyCaptionCannotBeRefilledWithEmpty();
+    void markupIsShownAsTyped_data();
+    void markupIsShownAsTyped();
 
 private:
     QString file() const { return OrvaneTest::isolatedSettings().settingsFile(); }
@@ -178,6 +181,43 @@ void TestCaptions::storedEmptyCaptionCannotBeRefilledWithEmpty()
     QVERIFY(answer.answered());
     QCOMPARE(initial, QString());
     QCOMPARE(label->text(), QString());
+}
+
+void TestCaptions::markupIsShownAsTyped_data()
+{
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("a tag alone") << QStringLiteral("<Sub>");
+    QTest::newRow("a tag after a word") << QStringLiteral("Studio <B>");
+    QTest::newRow("bold") << QStringLiteral("<b>On air</b>");
+    QTest::newRow("entity") << QStringLiteral("R&amp;D");
+    // A picture is never loaded for a caption, whatever the file holds.
+    QTest::newRow("picture") << QStringLiteral("<img src=\"/nonexistent/meter.png\">");
+}
+
+// A stored caption that looks like markup shows exactly as a label of plain text shows it.
+void TestCaptions::markupIsShownAsTyped()
+{
+    QFETCH(QString, caption);
+    {
+        QSettings file(this->file(), QSettings::IniFormat);
+        file.setValue(QStringLiteral("labelMeter1"), caption);
+    }
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    myLabel *label = MainWindowTestAccess::caption(window, 1);
+    QCOMPARE(label->text(), caption);
+
+    QLabel reference(&window);
+    reference.setTextFormat(Qt::PlainText);
+    reference.setStyleSheet(label->styleSheet());
+    reference.setAlignment(label->alignment());
+    reference.setFont(label->font());
+    reference.setGeometry(label->geometry());
+    reference.setText(caption);
+    QCOMPARE(label->sizeHint(), reference.sizeHint());
+    QCOMPARE(label->grab().toImage(), reference.grab().toImage());
 }
 
 ORVANE_TEST_MAIN(TestCaptions)

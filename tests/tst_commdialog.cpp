@@ -387,10 +387,10 @@ void TestCommDialog::okChecks_data()
                                         << ""
                                         << ""
                                         << "";
+    // Port 0 would bind a port the system picks, which no client listens to.
     QTest::newRow("server, port 0") << true << true << "0"
                                     << ""
-                                    << ""
-                                    << "";
+                                    << "" << server;
     QTest::newRow("client, empty host") << true << false << ""
                                         << ""
                                         << "5000" << client;
@@ -411,7 +411,25 @@ void TestCommDialog::okChecks_data()
                                                 << "5000" << client;
     QTest::newRow("client, IPv6 host") << true << false << ""
                                        << "::1"
+                                       << "5000"
+                                       << "";
+    // inet_aton's other forms name an address the operator did not mean.
+    QTest::newRow("client, leading zeros are decimal") << true << false << ""
+                                                       << "127.0.0.010"
+                                                       << "5000"
+                                                       << "";
+    QTest::newRow("client, two parts") << true << false << ""
+                                       << "127.1"
                                        << "5000" << client;
+    QTest::newRow("client, hexadecimal part") << true << false << ""
+                                              << "0x7f.0.0.1"
+                                              << "5000" << client;
+    QTest::newRow("client, one number") << true << false << ""
+                                        << "2130706433"
+                                        << "5000" << client;
+    QTest::newRow("client, port 0") << true << false << ""
+                                    << "127.0.0.1"
+                                    << "0" << client;
     QTest::newRow("client, numeric IPv4 host") << true << false << ""
                                                << "192.168.1.20"
                                                << "5000"

@@ -188,6 +188,7 @@ private slots:
     void paintWithoutResizeChangesNothing();
     void missingDesignPictureKeepsTheDesign();
     void missingTextureLeavesMarginsBare();
+    void picturesStayWithinTheirLimit();
 };
 
 void TestLayout::init()
@@ -442,6 +443,20 @@ void TestLayout::burstOfResizesGivesOneRelayout()
     QCOMPARE(designedWidgets(window)[0]->geometry(), QRect(142, 135, 22, 772));
     QCOMPARE(Access::scaledBackground(window)->size(), QSize(1836, 1080));
     QCOMPARE(Access::scaledEmptyBackground(window)->size(), QSize(1920, 1080));
+}
+
+// A window wider than an 8K screen still gets pictures no larger than that: their memory
+// grows with the square of the size.
+void TestLayout::picturesStayWithinTheirLimit()
+{
+    MainWindow window;
+    QVERIFY(showLaidOut(window, QSize(8000, 1000)));
+    QCOMPARE(Access::scaledEmptyBackground(window)->size(), QSize(7680, 1000));
+    QCOMPARE(Access::scaledBackground(window)->height(), 1000);
+    // The widgets still follow the window.
+    QCOMPARE(designedWidgets(window)[0]->geometry(),
+             DesignLayout::scaleRect(Access::designRects(window)[0],
+                                     DesignLayout::fitDesign(QSize(8000, 1000))));
 }
 
 void TestLayout::relayoutIsFollowedByAFullPaint()

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -48,6 +49,7 @@ private slots:
     void portAppearingLaterIsOpened();
     void unopenablePortNamedInTitle();
     void reconfigurationDropsTargets();
+    void refusedPortIsShownUntilItOpens();
 
 private:
     // Opens the program's end of the line in serial-only mode.
@@ -353,6 +355,27 @@ void TestSerialInput::reconfigurationDropsTargets()
     const QByteArray second = frameOf(25000, 800);
     QVERIFY(line->write(second));
     QTRY_COMPARE(levels(), levelsIn(second));
+}
+
+// Another program holds the line: the panel names the port until the display has it.
+void TestSerialInput::refusedPortIsShownUntilItOpens()
+{
+    auto holder = std::make_unique<QSerialPort>(line->programEnd());
+    QVERIFY2(holder->open(QIODevice::ReadWrite), qPrintable(holder->errorString()));
+    MainWindowTestAccess::setupCommunication(*window);
+    QVERIFY(!MainWindowTestAccess::serialPort(*window)->isOpen());
+    const QLabel *problem = window->findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QVERIFY(!problem->isHidden());
+    QVERIFY2(problem->text().startsWith(line->programEnd() + QStringLiteral(": ")),
+             qPrintable(problem->text()));
+
+    holder.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(MainWindowTestAccess::serialPort(*window)->isOpen(), 10000);
+    QVERIFY(problem->isHidden());
+    const QByteArray frame = frameOf(33000, 900);
+    QVERIFY(line->write(frame));
+    QTRY_COMPARE(levels(), levelsIn(frame));
 }
 
 ORVANE_TEST_MAIN(TestSerialInput)

@@ -1,11 +1,18 @@
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "mylabel.h"
+#include "settingsstore.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QSettings>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -53,6 +60,7 @@ comm_st makeRecord(bool useUdp, bool isServer, const QStringList &texts)
 QMap<QString, QVariant> storedValues()
 {
     QSettings file(settingsFile(), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
     QMap<QString, QVariant> values;
     for (const QString &key : file.childKeys())
         values.insert(key, file.value(key));
@@ -75,6 +83,21 @@ private slots:
     void captionPresence();
     void garbageFallsBack_data();
     void garbageFallsBack();
+    void flagFromValue_data();
+    void flagFromValue();
+    void handWrittenFileReadAsMeant_data();
+    void handWrittenFileReadAsMeant();
+    void geometryKeptWithinScreens_data();
+    void geometryKeptWithinScreens();
+    void lockedStoreNeverStopsTheDisplay_data();
+    void lockedStoreNeverStopsTheDisplay();
+    void unusableFileIsNotOpened_data();
+    void unusableFileIsNotOpened();
+    void failedWriteIsShown();
+
+private:
+    // What a test put in the store's place goes before the next one clears the store.
+    void removeHostileFiles();
 };
 
 void TestSettings::initTestCase()
@@ -85,7 +108,22 @@ void TestSettings::initTestCase()
 
 void TestSettings::init()
 {
+    removeHostileFiles();
     OrvaneTest::isolatedSettings().clear();
+}
+
+void TestSettings::removeHostileFiles()
+{
+    const QString folder = OrvaneTest::isolatedSettings().path() + QStringLiteral("/Vexo");
+    for (const QString &path : { settingsFile(), settingsFile() + QStringLiteral(".lock") }) {
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink())
+            QDir(path).removeRecursively();
+        else if (info.exists() || info.isSymLink())
+            QFile::remove(path);
+    }
+    if (QFileInfo(folder).isFile())
+        QFile::remove(folder);
 }
 
 void TestSettings::emptyStoreGivesDefaults()
@@ -128,22 +166,24 @@ void TestSettings::roundTripThroughTwoWindows_data()
     QTest::addColumn<QStringList>("labels");
     // Without window decorations (offscreen) the toolkit pulls a window whose top is less than
     // a title bar's height below the screen's top down when it restores it: tops stay >= 20.
+    // A restored window is no larger than the screens (offscreen: one of 800 x 600), or its
+    // minimum size where that is larger.
     QTest::addColumn<QRect>("geometry");
 
     QTest::newRow("serial only, server role kept")
         << false << true << QStringList({ "ttyNOTHERE", "127.0.0.1", "7000", "127.0.0.2", "7001" })
-        << QStringList({ "Studio A", "Aux", "Control room" }) << QRect(40, 30, 1100, 640);
+        << QStringList({ "Studio A", "Aux", "Control room" }) << QRect(40, 30, 986, 600);
     QTest::newRow("serial only, client role kept")
         << false << false << QStringList({ "ttyUSB9", "", "", "127.0.0.3", "" })
         << QStringList({ "Prog", "Sub", "CRM" }) << QRect(0, 24, 986, 580);
     QTest::newRow("udp client, port text kept as typed")
         << true << false << QStringList({ "", "", "", "127.0.0.1", "70000" })
         << QStringList({ "", "  spaced  ", "R\u00e9gie \u2713 [General] a=b;c \"q\" \\" })
-        << QRect(120, 60, 1000, 600);
+        << QRect(120, 60, 986, 596);
     QTest::newRow("udp server") << true << true
                                 << QStringList({ "ttyNOTHERE", "127.0.0.1", "0", "", "" })
                                 << QStringList({ "One", "Two", "Three" })
-                                << QRect(10, 20, 990, 590);
+                                << QRect(10, 20, 986, 590);
 }
 
 void TestSettings::roundTripThroughTwoWindows()
@@ -278,6 +318,256 @@ void TestSettings::garbageFallsBack()
         QCOMPARE(stored.value("labelMeter1").toString(), value.toString());
     QWidget probe;
     QVERIFY(probe.restoreGeometry(stored.value("geometry").toByteArray()));
+}
+
+void TestSettings::flagFromValue_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("flag");
+
+    QTest::newRow("true as written") << QVariant(QStringLiteral("true")) << true;
+    QTest::newRow("false as written") << QVariant(QStringLiteral("false")) << false;
+    QTest::newRow("bool true") << QVariant(true) << true;
+    QTest::newRow("bool false") << QVariant(false) << false;
+    QTest::newRow("yes") << QVariant(QStringLiteral("yes")) << false;
+    QTest::newRow("one") << QVariant(QStringLiteral("1")) << false;
+    QTest::newRow("capitals") << QVariant(QStringLiteral("TRUE")) << false;
+    QTest::newRow("with a space") << QVariant(QStringLiteral("true ")) << false;
+    QTest::newRow("rectangle") << QVariant(QRect(1, 2, 3, 4)) << false;
+    QTest::newRow("list") << QVariant(QStringList({ "true", "true" })) << false;
+    QTest::newRow("garbage") << QVariant(QStringLiteral("\x1\x2z")) << false;
+    QTest::newRow("missing") << QVariant() << false;
+}
+
+void TestSettings::flagFromValue()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, flag);
+    QCOMPARE(SettingsStore::flagFromValue(value), flag);
+}
+
+void TestSettings::handWrittenFileReadAsMeant_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("meant"); // flags: "true" or "false"
+
+    QTest::newRow("raw UTF-8 caption") << QByteArray("labelMeter1=Pr\xc3\xb6g \xe2\x82\xac")
+                                       << "labelMeter1" << QStringLiteral("Pr\u00f6g \u20ac");
+    QTest::newRow("caption with an unquoted comma")
+        << QByteArray("labelMeter2=Studio, Left") << "labelMeter2"
+        << QStringLiteral("Studio, Left");
+    QTest::newRow("caption as earlier versions stored it")
+        << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3"
+        << QStringLiteral("Pr\u00f6g \u20ac");
+    QTest::newRow("quoted caption")
+        << QByteArray("labelMeter1=\"a, b\"") << "labelMeter1" << QStringLiteral("a, b");
+    QTest::newRow("server flag true") << QByteArray("is_server=true") << "is_server"
+                                      << "true";
+    QTest::newRow("server flag yes") << QByteArray("is_server=yes") << "is_server"
+                                     << "false";
+    QTest::newRow("server flag 1") << QByteArray("is_server=1") << "is_server"
+                                   << "false";
+    QTest::newRow("server flag rectangle") << QByteArray("is_server=@Rect(1 2 3 4)") << "is_server"
+                                           << "false";
+    QTest::newRow("server flag garbage") << QByteArray("is_server=\x01zz") << "is_server"
+                                         << "false";
+    QTest::newRow("udp flag yes") << QByteArray("use_udp=yes") << "use_udp"
+                                  << "false";
+    QTest::newRow("udp flag true") << QByteArray("use_udp=true") << "use_udp"
+                                   << "true";
+    QTest::newRow("client port with a comma")
+        << QByteArray("client_port=7000,7001") << "client_port" << QStringLiteral("7000, 7001");
+}
+
+// A file as a person writes it with an editor; after the program has stored it back, the
+// next start reads the same again.
+void TestSettings::handWrittenFileReadAsMeant()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, key);
+    QFETCH(QString, meant);
+
+    const auto shown = [&key](MainWindow &window) {
+        const comm_st &r = MainWindowTestAccess::commSettings(window);
+        if (key == QLatin1String("is_server"))
+            return QString::fromLatin1(r.is_server ? "true" : "false");
+        if (key == QLatin1String("use_udp"))
+            return QString::fromLatin1(r.use_udp ? "true" : "false");
+        if (key == QLatin1String("client_port"))
+            return r.client_port;
+        return MainWindowTestAccess::caption(window, key.right(1).toInt())->text();
+    };
+    QDir().mkpath(QFileInfo(settingsFile()).path());
+    QFile file(settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[General]\n" + line + "\n");
+    file.close();
+
+    {
+        MainWindow window;
+        QCOMPARE(shown(window), meant);
+    }
+    {
+        MainWindow window;
+        QCOMPARE(shown(window), meant);
+    }
+    if (key.startsWith(QLatin1String("label")))
+        QCOMPARE(storedValues().value(key).toString(), meant);
+}
+
+void TestSettings::geometryKeptWithinScreens_data()
+{
+    QTest::addColumn<QRect>("stored");
+
+    QTest::newRow("100000 square") << QRect(0, 30, 100000, 100000);
+    QTest::newRow("16384 square") << QRect(0, 30, 16384, 16384);
+    QTest::newRow("wide") << QRect(20, 30, 40000, 600);
+    QTest::newRow("far outside") << QRect(-90000, 90000, 1000, 600);
+}
+
+// A stored geometry larger than every screen would make each start scale the pictures to it.
+void TestSettings::geometryKeptWithinScreens()
+{
+    QFETCH(QRect, stored);
+
+    QByteArray block;
+    {
+        QWidget probe;
+        probe.setGeometry(stored);
+        block = probe.saveGeometry();
+    }
+    {
+        QSettings file(settingsFile(), QSettings::IniFormat);
+        file.setValue(QStringLiteral("geometry"), block);
+    }
+    QRect desktop;
+    for (const QScreen *screen : QGuiApplication::screens())
+        desktop |= screen->availableGeometry();
+
+    MainWindow window;
+    QVERIFY2(window.width() <= qMax(desktop.width(), window.minimumWidth()),
+             qPrintable(QString::number(window.width())));
+    QVERIFY2(window.height() <= qMax(desktop.height(), window.minimumHeight()),
+             qPrintable(QString::number(window.height())));
+    QVERIFY(window.frameGeometry().intersects(desktop));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(!MainWindowTestAccess::scaledBackground(window)->isNull());
+    QVERIFY(MainWindowTestAccess::scaledEmptyBackground(window)->width() <= desktop.width() * 2);
+}
+
+void TestSettings::lockedStoreNeverStopsTheDisplay_data()
+{
+    QTest::addColumn<QByteArray>("lock"); // empty: a folder where the lock would go
+
+    QTest::newRow("folder in the lock's place") << QByteArray();
+    // QSettings waits until such a lock is thirty seconds old.
+    QTest::newRow("fresh lock of another host") << QByteArray("4242\nUnknown\nfar-away-host\n");
+}
+
+// A write that cannot take the lock says so at once, keeps the display running and is done
+// by itself once the lock has gone.
+void TestSettings::lockedStoreNeverStopsTheDisplay()
+{
+    QFETCH(QByteArray, lock);
+
+    const QString lockPath = settingsFile() + QStringLiteral(".lock");
+    MainWindow window;
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).path()));
+    if (lock.isEmpty()) {
+        QVERIFY(QDir().mkdir(lockPath));
+    } else {
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lock);
+    }
+    MainWindowTestAccess::caption(window, 2)->setText(QStringLiteral("Kept later"));
+
+    QElapsedTimer clock;
+    clock.start();
+    MainWindowTestAccess::writeSettings(window);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    const QLabel *problem = window.findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QVERIFY(!problem->isHidden());
+    QCOMPARE(problem->text(), QStringLiteral("settings locked, not saved"));
+    QVERIFY(MainWindowTestAccess::releaseTimer(window)->isActive());
+    QVERIFY(storedValues().isEmpty());
+
+    QVERIFY(lock.isEmpty() ? QDir(lockPath).removeRecursively() : QFile::remove(lockPath));
+    QTRY_VERIFY_WITH_TIMEOUT(problem->isHidden(), 10000);
+    QCOMPARE(storedValues().value(QStringLiteral("labelMeter2")).toString(),
+             QStringLiteral("Kept later"));
+    QCOMPARE(storedValues().size(), 12);
+}
+
+void TestSettings::unusableFileIsNotOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("link to a device") << "device";
+}
+
+// Opening a FIFO waits for a writer that never comes. Such a file is left alone: the window
+// comes up with the defaults, says why, and does not replace it.
+void TestSettings::unusableFileIsNotOpened()
+{
+    QFETCH(QString, kind);
+
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).path()));
+    const QByteArray path = QFile::encodeName(settingsFile());
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(settingsFile()));
+    else
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), settingsFile()));
+
+    {
+        MainWindow window;
+        QCOMPARE(describe(MainWindowTestAccess::commSettings(window)),
+                 describe(makeRecord(false, false, {})));
+        QCOMPARE(captions(window), QStringList({ "Prog", "Sub", "CRM" }));
+        const QLabel *problem = window.findChild<QLabel *>(QStringLiteral("label_problem"));
+        QVERIFY(problem);
+        QCOMPARE(problem->text(), QStringLiteral("settings file unusable"));
+        QCOMPARE(problem->textFormat(), Qt::PlainText);
+    }
+    struct stat info = {};
+    QCOMPARE(::lstat(path.constData(), &info), 0);
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(S_ISFIFO(info.st_mode));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(S_ISDIR(info.st_mode));
+    else
+        QVERIFY(S_ISLNK(info.st_mode));
+}
+
+// A store that cannot be written (here its folder is a file; a full disk or a read-only
+// folder fail the same way) is reported on the window, which keeps running.
+void TestSettings::failedWriteIsShown()
+{
+    const QString folder = QFileInfo(settingsFile()).path();
+    QDir(folder).removeRecursively();
+    {
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    MainWindow window;
+    MainWindowTestAccess::writeSettings(window);
+    const QLabel *problem = window.findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QVERIFY(!problem->isHidden());
+    QCOMPARE(problem->text(), QStringLiteral("settings not saved"));
+    QVERIFY(MainWindowTestAccess::releaseTimer(window)->isActive());
+
+    // Once the store can take them, the settings are kept and the message goes.
+    QVERIFY(QFile::remove(folder));
+    QTRY_VERIFY_WITH_TIMEOUT(problem->isHidden(), 10000);
+    QCOMPARE(storedValues().size(), 12);
 }
 
 ORVANE_TEST_MAIN(TestSettings)

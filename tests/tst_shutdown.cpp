@@ -5,6 +5,7 @@
 #include "shutdownsignals.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QInputDialog>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace {
@@ -39,6 +41,41 @@ bool catchesSignal(qint64 pid, int signal)
     return false;
 }
 
+// The signals that the process ignores (the SigIgn mask).
+bool ignoresSignal(qint64 pid, int signal)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (!line.startsWith("SigIgn:"))
+            continue;
+        bool ok = false;
+        const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
+        return ok && (mask >> (signal - 1)) & 1u;
+    }
+    return false;
+}
+
+// Starts the program with its own settings folder, with `ignored` ignored from the start
+// (as nohup does) unless it is 0.
+void startProgram(QProcess &program, const QString &configPath, int ignored)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configPath);
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (ignored == 0) {
+        program.start(QStringLiteral(ORVANE_METERS_BIN), QStringList());
+        return;
+    }
+    // The shell replaces itself with the program, which keeps the shell's process id.
+    program.start(QStringLiteral("/bin/sh"),
+                  { QStringLiteral("-c"), QStringLiteral("trap '' %1; exec \"$0\"").arg(ignored),
+                    QStringLiteral(ORVANE_METERS_BIN) });
+}
+
 } // namespace
 
 class TestShutdown : public QObject
@@ -48,6 +85,8 @@ class TestShutdown : public QObject
 private slots:
     void signalEndsProgramAndKeepsSettings_data();
     void signalEndsProgramAndKeepsSettings();
+    void signalEndsProgramWithHostileStore_data();
+    void signalEndsProgramWithHostileStore();
     // Last: it ends the test program's own event loops for good.
     void signalClosesOpenCaptionDialog();
 };
@@ -55,15 +94,31 @@ private slots:
 void TestShutdown::signalEndsProgramAndKeepsSettings_data()
 {
     QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("ignoredAtStart");
+    QTest::addColumn<bool>("ends"); // else the program stays and SIGTERM ends it
 
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << false << true;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false << true;
+    QTest::newRow("SIGQUIT") << int(SIGQUIT) << false << true;
+    QTest::newRow("SIGUSR1") << int(SIGUSR1) << false << true;
+    QTest::newRow("SIGUSR2") << int(SIGUSR2) << false << true;
+    QTest::newRow("SIGALRM") << int(SIGALRM) << false << true;
+    QTest::newRow("SIGXCPU") << int(SIGXCPU) << false << true;
+    QTest::newRow("SIGPWR") << int(SIGPWR) << false << true;
+    // stderr on a pipe whose reader has gone.
+    QTest::newRow("SIGPIPE is ignored") << int(SIGPIPE) << false << false;
+    // Started under nohup, the display outlives the session that started it.
+    QTest::newRow("SIGHUP ignored at start") << int(SIGHUP) << true << false;
+    QTest::newRow("SIGINT ignored at start") << int(SIGINT) << true << false;
+    QTest::newRow("SIGUSR1 ignored at start") << int(SIGUSR1) << true << false;
 }
 
 void TestShutdown::signalEndsProgramAndKeepsSettings()
 {
     QFETCH(int, signal);
+    QFETCH(bool, ignoredAtStart);
+    QFETCH(bool, ends);
 
     // The program gets a settings folder of its own, holding a serial-only setup: with no
     // server role stored it can never broadcast.
@@ -77,18 +132,20 @@ void TestShutdown::signalEndsProgramAndKeepsSettings()
         stored.setValue(QStringLiteral("client_port"), QStringLiteral("7001"));
     }
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(QStringLiteral(ORVANE_METERS_BIN), QStringList());
+    startProgram(program, config.path(), ignoredAtStart ? signal : 0);
     QVERIFY2(program.waitForStarted(5000), qPrintable(program.errorString()));
     const qint64 pid = program.processId();
 
-    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(pid, signal), 10000);
+    // Its handlers are in place once it catches SIGTERM.
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(pid, SIGTERM), 10000);
+    if (!ends) {
+        QVERIFY(ignoresSignal(pid, signal));
+        QVERIFY(!catchesSignal(pid, signal));
+    }
     QCOMPARE(::kill(pid_t(pid), signal), 0);
+    if (!ends)
+        QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
     QVERIFY2(program.waitForFinished(10000), "the program did not end");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
@@ -104,6 +161,51 @@ void TestShutdown::signalEndsProgramAndKeepsSettings()
     QCOMPARE(written.value(QStringLiteral("current_screen")).toInt(), 0);
     QWidget probe;
     QVERIFY(probe.restoreGeometry(written.value(QStringLiteral("geometry")).toByteArray()));
+}
+
+void TestShutdown::signalEndsProgramWithHostileStore_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    // Opening it would wait for a writer, before the event loop ever runs.
+    QTest::newRow("settings file is a FIFO") << "fifo";
+    // QSettings would wait for this lock for ever when it stores the settings at the end.
+    QTest::newRow("folder in the lock's place") << "lock";
+}
+
+// Whatever the store holds, SIGTERM ends the program, at any stage.
+void TestShutdown::signalEndsProgramWithHostileStore()
+{
+    QFETCH(QString, kind);
+
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    const QString file = config.path() + QStringLiteral("/Vexo/Unknown.conf");
+    QVERIFY(QDir().mkpath(config.path() + QStringLiteral("/Vexo")));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else
+        QVERIFY(QDir().mkdir(file + QStringLiteral(".lock")));
+
+    QProcess program;
+    startProgram(program, config.path(), 0);
+    QVERIFY2(program.waitForStarted(5000), qPrintable(program.errorString()));
+    const qint64 pid = program.processId();
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(pid, SIGTERM), 10000);
+    QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
+    const bool ended = program.waitForFinished(10000);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    QVERIFY2(ended, "the program did not end");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    if (kind == QLatin1String("fifo")) {
+        struct stat info = {};
+        QCOMPARE(::lstat(QFile::encodeName(file).constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+    }
 }
 
 void TestShutdown::signalClosesOpenCaptionDialog()

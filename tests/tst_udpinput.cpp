@@ -2,8 +2,10 @@
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "testsupport.h"
+#include "udpinput.h"
 
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -50,8 +52,13 @@ private slots:
     void acceptsOnlyFramesFromServer();
     void framesFollowReadyRead();
     void queuedDatagramsHandledInOneCall();
+    void portFromText_data();
+    void portFromText();
+    void hostFromText_data();
+    void hostFromText();
     void portTextCutTo16Bits_data();
     void portTextCutTo16Bits();
+    void takenPortIsBoundOnceFree();
     void clientToSerialOnlyStopsListening();
 
 private:
@@ -114,6 +121,15 @@ void TestUdpInput::acceptsOnlyFramesFromServer_data()
     QTest::newRow("server given as a host name")
         << QStringLiteral("localhost") << local << frame << false;
     QTest::newRow("no server given") << QString() << local << frame << false;
+    // The text is read as a person means it, not as inet_aton reads it.
+    QTest::newRow("leading zeros, sender of the decimal value")
+        << QStringLiteral("127.0.0.010") << QStringLiteral("127.0.0.10") << frame << true;
+    QTest::newRow("leading zeros, sender of the octal value")
+        << QStringLiteral("127.0.0.010") << QStringLiteral("127.0.0.8") << frame << false;
+    QTest::newRow("two-part address") << QStringLiteral("127.1") << local << frame << false;
+    QTest::newRow("hexadecimal part") << QStringLiteral("0x7f.0.0.1") << local << frame << false;
+    QTest::newRow("address as one number")
+        << QStringLiteral("2130706433") << local << frame << false;
 }
 
 void TestUdpInput::acceptsOnlyFramesFromServer()
@@ -165,20 +181,92 @@ void TestUdpInput::queuedDatagramsHandledInOneCall()
     QCOMPARE(levels(), levelsIn(frames[2]));
 }
 
+void TestUdpInput::portFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // 0: no port
+
+    QTest::newRow("lowest") << QStringLiteral("1") << 1;
+    QTest::newRow("common") << QStringLiteral("7000") << 7000;
+    QTest::newRow("highest") << QStringLiteral("65535") << 65535;
+    QTest::newRow("leading zero") << QStringLiteral("07000") << 7000;
+    QTest::newRow("stored above 16 bits keeps the cut") << QStringLiteral("70000") << 4464;
+    QTest::newRow("zero") << QStringLiteral("0") << 0;
+    QTest::newRow("cut to zero") << QStringLiteral("65536") << 0;
+    QTest::newRow("negative") << QStringLiteral("-5") << 0;
+    QTest::newRow("plus sign") << QStringLiteral("+7000") << 0;
+    QTest::newRow("spaces") << QStringLiteral(" 7000") << 0;
+    QTest::newRow("word") << QStringLiteral("abc") << 0;
+    QTest::newRow("empty") << QString() << 0;
+    QTest::newRow("beyond 32 bits") << QStringLiteral("99999999999") << 0;
+}
+
+void TestUdpInput::portFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QCOMPARE(int(::portFromText(text)), expected);
+}
+
+void TestUdpInput::hostFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("address"); // empty: invalid
+
+    QTest::newRow("dotted decimal") << QStringLiteral("192.168.1.20") << "192.168.1.20";
+    QTest::newRow("leading zeros are decimal")
+        << QStringLiteral("192.168.001.020") << "192.168.1.20";
+    QTest::newRow("loopback with a leading zero") << QStringLiteral("127.0.0.010") << "127.0.0.10";
+    QTest::newRow("zeros") << QStringLiteral("0.0.0.0") << "0.0.0.0";
+    QTest::newRow("IPv6 loopback") << QStringLiteral("::1") << "::1";
+    QTest::newRow("IPv6") << QStringLiteral("fe80::1:2") << "fe80::1:2";
+    QTest::newRow("two parts") << QStringLiteral("127.1") << "";
+    QTest::newRow("three parts") << QStringLiteral("127.0.1") << "";
+    QTest::newRow("five parts") << QStringLiteral("1.2.3.4.5") << "";
+    QTest::newRow("hexadecimal") << QStringLiteral("0x7f.0.0.1") << "";
+    QTest::newRow("one number") << QStringLiteral("2130706433") << "";
+    QTest::newRow("octet above 255") << QStringLiteral("192.168.1.256") << "";
+    QTest::newRow("four digits") << QStringLiteral("192.168.1.0020") << "";
+    QTest::newRow("empty part") << QStringLiteral("192..1.2") << "";
+    QTest::newRow("trailing dot") << QStringLiteral("1.2.3.4.") << "";
+    QTest::newRow("space") << QStringLiteral(" 1.2.3.4") << "";
+    QTest::newRow("host name") << QStringLiteral("localhost") << "";
+    QTest::newRow("broken IPv6") << QStringLiteral("::g") << "";
+    QTest::newRow("empty") << QString() << "";
+}
+
+void TestUdpInput::hostFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, address);
+    const QHostAddress host = ::hostFromText(text);
+    if (address.isEmpty())
+        QVERIFY2(host.isNull(), qPrintable(host.toString()));
+    else
+        QCOMPARE(host, QHostAddress(address));
+}
+
 void TestUdpInput::portTextCutTo16Bits_data()
 {
     QTest::addColumn<QString>("portText");
-    QTest::addColumn<int>("boundPort");
+    QTest::addColumn<int>("boundPort"); // 0: nothing bound
     QTest::addColumn<QString>("title");
     QTest::newRow("70000 binds 4464")
         << QStringLiteral("70000") << 4464 << QStringLiteral("Unknown - (70000)");
-    // 0 lets the system choose the port.
-    QTest::newRow("not a number binds a chosen port")
+    // No port binds nothing: a port the system chose would receive from nobody.
+    QTest::newRow("not a number binds nothing")
         << QStringLiteral("meters") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("0 binds nothing")
+        << QStringLiteral("0") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("65536 binds nothing")
+        << QStringLiteral("65536") << 0 << QStringLiteral("Unknown - (65536)");
+    QTest::newRow("-5 binds nothing")
+        << QStringLiteral("-5") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("empty binds nothing") << QString() << 0 << QStringLiteral("Unknown - (0)");
 }
 
 // The title shows the number as written; the socket is bound to its low 16 bits, and frames
-// sent there arrive.
+// sent there arrive. A text that gives no port binds nothing and says so.
 void TestUdpInput::portTextCutTo16Bits()
 {
     QFETCH(QString, portText);
@@ -187,15 +275,44 @@ void TestUdpInput::portTextCutTo16Bits()
 
     becomeClient(QStringLiteral("127.0.0.1"), portText);
     QCOMPARE(window->windowTitle(), title);
+    const QLabel *problem = window->findChild<QLabel *>(QStringLiteral("label_problem"));
+    if (boundPort == 0) {
+        QCOMPARE(clientSocket()->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(problem);
+        QVERIFY(!problem->isHidden());
+        QCOMPARE(problem->text(), QStringLiteral("no port"));
+        return;
+    }
+    QVERIFY(!problem || problem->isHidden());
     const quint16 bound = clientSocket()->localPort();
-    if (boundPort != 0)
-        QCOMPARE(int(bound), boundPort);
-    else
-        QVERIFY(bound != 0);
+    QCOMPARE(int(bound), boundPort);
 
     QUdpSocket source;
     const QByteArray frame = frameOf(47000, 333);
     source.writeDatagram(frame, QHostAddress::LocalHost, bound);
+    QTRY_COMPARE(levels(), levelsIn(frame));
+}
+
+// Another program holds the port: the display says so, and takes the port once it is free.
+void TestUdpInput::takenPortIsBoundOnceFree()
+{
+    auto holder = std::make_unique<QUdpSocket>();
+    QVERIFY(holder->bind(QHostAddress::Any, port));
+    becomeClient(QStringLiteral("127.0.0.1"), QString::number(port));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Unknown - (%1)").arg(port));
+    QCOMPARE(clientSocket()->state(), QAbstractSocket::UnconnectedState);
+    const QLabel *problem = window->findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QCOMPARE(problem->text(), QStringLiteral("port %1 in use").arg(port));
+    QVERIFY(!problem->isHidden());
+
+    holder.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(clientSocket()->state(), QAbstractSocket::BoundState, 10000);
+    QCOMPARE(clientSocket()->localPort(), port);
+    QVERIFY(problem->isHidden());
+    QUdpSocket source;
+    const QByteArray frame = frameOf(41000, 700);
+    source.writeDatagram(frame, QHostAddress::LocalHost, port);
     QTRY_COMPARE(levels(), levelsIn(frame));
 }
 

@@ -1,0 +1,86 @@
+#include "mainwindow.h"
+
+#include "layout.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QStringList>
+
+namespace {
+
+// In the header band, between the product name and the link lamp, so that the reason stands
+// beside the state it explains.
+const QRect ProblemRect(214, 28, 242, 25);
+
+} // namespace
+
+void MainWindow::setSerialProblem(const QString &text)
+{
+    serialProblem = text;
+    QStringList parts;
+    for (const QString &part : { serialProblem, udpProblem }) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    setInputProblem(parts.join(QStringLiteral(", ")));
+}
+
+void MainWindow::setUdpProblem(const QString &text)
+{
+    udpProblem = text;
+    setSerialProblem(serialProblem);
+}
+
+void MainWindow::setInputProblem(const QString &text)
+{
+    if (inputProblem == text)
+        return;
+    inputProblem = text;
+    showProblems();
+}
+
+void MainWindow::setSettingsProblem(const QString &text)
+{
+    if (settingsProblem == text)
+        return;
+    settingsProblem = text;
+    showProblems();
+}
+
+void MainWindow::showProblems()
+{
+    QStringList parts;
+    for (const QString &part : { inputProblem, settingsProblem }) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    if (parts.isEmpty()) {
+        if (problemLabel)
+            problemLabel->hide();
+        return;
+    }
+    if (!problemLabel) {
+        problemLabel = new QLabel(this);
+        problemLabel->setObjectName(QStringLiteral("label_problem"));
+        problemLabel->setTextFormat(Qt::PlainText);
+        problemLabel->setStyleSheet(QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}"));
+        problemLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        problemLabel->setToolTip(tr("Why the display cannot do what it was set to do"));
+        placeProblemLabel();
+    }
+    problemLabel->setText(parts.join(QStringLiteral(" - ")));
+    problemLabel->show();
+}
+
+void MainWindow::placeProblemLabel()
+{
+    if (!problemLabel)
+        return;
+    const DesignLayout::Fit fit = DesignLayout::fitDesign(
+        windowSize.isEmpty() ? QSize(DesignLayout::Width, DesignLayout::Height) : windowSize);
+    problemLabel->setGeometry(DesignLayout::scaleRect(ProblemRect, fit));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(qMax(1, static_cast<int>(11.0f * fit.scale + 0.5f)));
+    problemLabel->setFont(font);
+}
