@@ -124,6 +124,7 @@ private:
     QTimer settingsRetryTimer;
 
     QString serialProblem;
+    QString serialErrorText;
     QString udpProblem;
     QString inputProblem;
     QString settingsProblem;

@@ -25,16 +25,22 @@ void MainWindow::serialPortConnect()
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::onDataAvailable);
     connect(serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) {
-                if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+                if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError) {
+                    // Kept before the handler clears it: the panel tells the reason.
+                    serialErrorText = serialPort->errorString();
                     onSerialError();
+                }
             });
     setSerialProblem(QString());
+    serialErrorText.clear();
     if (serialPort->open(QIODevice::ReadWrite)) {
         onAir->inputOpened(commSettings.serialport);
     } else {
         onAir->inputFailed(commSettings.serialport);
         if (!commSettings.serialport.isEmpty()) {
-            setSerialProblem(tr("%1: %2").arg(commSettings.serialport, serialPort->errorString()));
+            setSerialProblem(tr("%1: %2").arg(commSettings.serialport,
+                                              serialErrorText.isEmpty() ? tr("cannot be opened")
+                                                                        : serialErrorText));
             serialRetryTimer.start();
         }
     }
