@@ -54,9 +54,11 @@ VexoLamp *makeLamp(QWidget *window, const QString &name, const QColor &lit, cons
     return lamp;
 }
 
-qint64 holdMilliseconds(const DisplaySettings &s)
+// The wall-clock time of a moment on the monotonic clock, for the lamps' legends.
+QDateTime wallTimeOf(qint64 monotonicMs, qint64 nowMs)
 {
-    return static_cast<qint64>(std::llround(s.peakHoldSeconds * 1000.0));
+    return QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch()
+                                          - (nowMs - monotonicMs));
 }
 
 } // namespace
@@ -70,6 +72,7 @@ OnAirStatus::OnAirStatus(QWidget *window, VexoPPMMeter *const sixMeters[6])
 
     static const char *const pairNames[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
     link_ = makeLamp(window, QStringLiteral("lamp_link"), NoLinkRed, White);
+    link_->setLit(true);
     link_->installEventFilter(this);
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
         const QString name = QLatin1String(pairNames[pair]);
@@ -94,7 +97,7 @@ void OnAirStatus::apply(const DisplaySettings &s)
 {
     watch.setStaleMs(static_cast<qint64>(std::llround(s.staleSeconds * 1000.0)));
     for (VexoPPMMeter *meter : meters) {
-        meter->setPeakHoldTime(s.peakHoldUntilReset ? 0.0 : holdMilliseconds(s) / 1000.0);
+        meter->setPeakHoldTime(s.peakHoldUntilReset ? 0.0 : s.peakHoldSeconds);
         meter->setPeakHold(s.peakHold);
     }
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
@@ -130,12 +133,11 @@ void OnAirStatus::frameAccepted(const double *levels)
     const qint64 t = now();
     const bool wasShownLive = shownState == LinkWatch::Live;
     watch.frameAccepted(t);
-    lastFrameWallMs = QDateTime::currentMSecsSinceEpoch();
     // The first good frame clears a NO DATA or NO LINK at once, not at the next tick.
     if (!wasShownLive)
         showLink(t);
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        if (overs[pair].feed(levels[2 * pair], levels[2 * pair + 1], lastFrameWallMs))
+        if (overs[pair].feed(levels[2 * pair], levels[2 * pair + 1], t))
             showOver(pair);
     }
 }
@@ -143,10 +145,11 @@ void OnAirStatus::frameAccepted(const double *levels)
 bool OnAirStatus::tick(const double *targets)
 {
     const qint64 t = now();
-    const bool live = watch.state(t) == LinkWatch::Live;
+    // showLink() leaves the state as of now in shownState.
+    showLink(t);
+    const bool live = shownState == LinkWatch::Live;
     const bool justDown = wasLive && !live;
     wasLive = live;
-    showLink(t);
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
         // Without a live link there are no levels to call silent: the link lamp speaks.
         if (live)
@@ -193,7 +196,7 @@ QString OnAirStatus::linkReport() const
     QString last = tr("none yet");
     if (watch.hasFrame()) {
         last = tr("%1 (%2 s ago)")
-                   .arg(QDateTime::fromMSecsSinceEpoch(lastFrameWallMs)
+                   .arg(wallTimeOf(watch.lastFrameMs(), t)
                             .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
                    .arg(static_cast<double>(t - watch.lastFrameMs()) / 1000.0, 0, 'f', 1);
     }
@@ -218,7 +221,6 @@ void OnAirStatus::showLink(qint64 t)
     shownSeconds = seconds;
 
     link_->setText(linkLegend());
-    link_->setLit(true);
     if (!stateChanged)
         return;
     const QColor colour = state == LinkWatch::Live ? LiveGreen
@@ -246,7 +248,7 @@ void OnAirStatus::showOver(int pair)
     }
     lamp->setText(tr("OVER %1\u00d7 %2")
                       .arg(over.overs())
-                      .arg(QDateTime::fromMSecsSinceEpoch(over.lastOverMs())
+                      .arg(wallTimeOf(over.lastOverMs(), now())
                                .toString(QStringLiteral("hh:mm:ss"))));
 }
 

@@ -78,7 +78,6 @@ private:
     QString inputName;
     quint64 refused = 0;
     quint64 dropped = 0;
-    qint64 lastFrameWallMs = 0;
 
     // What the lamps show now, so that a tick changes them only when a legend would change.
     LinkWatch::State shownState = LinkWatch::NoLink;

@@ -10,7 +10,7 @@ void OverLatch::setThresholdDb(double db)
     threshold = qBound(MinThresholdDb, db, MaxThresholdDb);
 }
 
-bool OverLatch::feed(double leftDb, double rightDb, qint64 wallMs)
+bool OverLatch::feed(double leftDb, double rightDb, qint64 nowMs)
 {
     const bool over = leftDb >= threshold || rightDb >= threshold;
     const bool starts = over && !above;
@@ -19,7 +19,7 @@ bool OverLatch::feed(double leftDb, double rightDb, qint64 wallMs)
         return false;
     if (count < INT_MAX)
         ++count;
-    last = wallMs;
+    last = nowMs;
     return true;
 }
 

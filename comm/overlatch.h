@@ -16,14 +16,14 @@ public:
     void setThresholdDb(double db);
     double thresholdDb() const { return threshold; }
 
-    // One frame's levels of the pair, at wall-clock milliseconds `wallMs` since the epoch
-    // (kept only when an over begins). Returns true when a new over began.
-    bool feed(double leftDb, double rightDb, qint64 wallMs);
+    // One frame's levels of the pair at `nowMs`, on whatever millisecond clock the owner
+    // keeps (the time is kept only when an over begins). Returns true when a new over began.
+    bool feed(double leftDb, double rightDb, qint64 nowMs);
     void reset();
 
     bool latched() const { return count > 0; }
     int overs() const { return count; }
-    // Wall-clock milliseconds of the latest over; meaningful only while latched().
+    // The owner's milliseconds of the latest over; meaningful only while latched().
     qint64 lastOverMs() const { return last; }
 
 private:
