@@ -6,7 +6,6 @@
 
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -17,16 +16,6 @@
 // network namespace of its own (netns/isolated.sh), and refuses to run anywhere else.
 
 namespace {
-
-bool onlyLoopbackHere()
-{
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        if (interface.type() != QNetworkInterface::Loopback)
-            return false;
-    }
-    return !interfaces.isEmpty();
-}
 
 // Keeps every datagram sent to the broadcast address on a port, in arrival order. Bound to
 // that address, it shares the port with a server socket bound to an interface address.
@@ -79,7 +68,7 @@ private:
 
 void TestForwarding::initTestCase()
 {
-    if (!onlyLoopbackHere())
+    if (!OrvaneTest::onlyLoopbackHere())
         QFAIL("this test broadcasts: run it through netns/isolated.sh, as root");
 }
 

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QNetworkInterface>
 #include <QScreen>
 #include <QSettings>
 #include <QUdpSocket>
@@ -25,16 +24,6 @@ namespace {
 
 constexpr quint16 ServerPort = 47000;
 constexpr int Frames = 50;
-
-bool onlyLoopbackHere()
-{
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        if (interface.type() != QNetworkInterface::Loopback)
-            return false;
-    }
-    return !interfaces.isEmpty();
-}
 
 QString settingsFile()
 {
@@ -56,7 +45,7 @@ private slots:
 
 void TestHostileStart::initTestCase()
 {
-    if (!onlyLoopbackHere())
+    if (!OrvaneTest::onlyLoopbackHere())
         QFAIL("this test looks for broadcasts: run it through netns/isolated.sh, as root");
 }
 

@@ -116,23 +116,10 @@ void TestWindowXvfb::initTestCase()
     QVERIFY(QDir().mkpath(shotFolder()));
     QVERIFY(config.isValid() && work.isValid());
 
-    // A display of its own: Xvfb picks a free number and reports it on the given descriptor.
-    xvfb.setStandardErrorFile(QProcess::nullDevice());
-    xvfb.start(QStringLiteral("Xvfb"),
-               { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                 QStringLiteral("0"), QStringLiteral("3840x2160x24"), QStringLiteral("-nolisten"),
-                 QStringLiteral("tcp") });
-    QVERIFY(xvfb.waitForStarted(10000));
-    QByteArray number;
-    const QDeadlineTimer started(20000);
-    while (!number.contains('\n') && !started.hasExpired() && xvfb.state() == QProcess::Running) {
-        xvfb.waitForReadyRead(200);
-        number += xvfb.readAllStandardOutput();
-    }
-    QVERIFY2(number.contains('\n'), "Xvfb reported no display");
+    const QString display = OrvaneTest::startOwnXvfb(xvfb, QStringLiteral("3840x2160x24"));
+    QVERIFY2(!display.isEmpty(), "Xvfb reported no display");
     displayEnvironment = QProcessEnvironment::systemEnvironment();
-    displayEnvironment.insert(QStringLiteral("DISPLAY"),
-                              QStringLiteral(":") + QString::fromLatin1(number.trimmed()));
+    displayEnvironment.insert(QStringLiteral("DISPLAY"), display);
     displayEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
 
     // A real serial line that holds every meter at 0 dB.

@@ -45,20 +45,8 @@ void TestXServerLoss::settingsKeptAndPortReleased()
                  qPrintable(QStringLiteral("%1 is missing (scripts/install-deps)").arg(tool)));
 
     QProcess xvfb;
-    xvfb.setStandardErrorFile(QProcess::nullDevice());
-    xvfb.start(QStringLiteral("Xvfb"),
-               { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                 QStringLiteral("0"), QStringLiteral("1280x720x24"), QStringLiteral("-nolisten"),
-                 QStringLiteral("tcp") });
-    QVERIFY(xvfb.waitForStarted(10000));
-    QByteArray number;
-    const QDeadlineTimer started(20000);
-    while (!number.contains('\n') && !started.hasExpired() && xvfb.state() == QProcess::Running) {
-        xvfb.waitForReadyRead(200);
-        number += xvfb.readAllStandardOutput();
-    }
-    QVERIFY2(number.contains('\n'), "Xvfb reported no display");
-    const QString display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    const QString display = OrvaneTest::startOwnXvfb(xvfb, QStringLiteral("1280x720x24"));
+    QVERIFY2(!display.isEmpty(), "Xvfb reported no display");
 
     PtyPair line;
     QVERIFY2(line.start(), qPrintable(line.error()));

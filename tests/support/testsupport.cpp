@@ -1,5 +1,8 @@
 #include "testsupport.h"
 
+#include <QDeadlineTimer>
+#include <QNetworkInterface>
+
 #include <QDir>
 #include <QSettings>
 
@@ -52,6 +55,36 @@ const IsolatedSettings &isolatedSettings()
 {
     Q_ASSERT(current);
     return *current;
+}
+
+bool onlyLoopbackHere()
+{
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        if (interface.type() != QNetworkInterface::Loopback)
+            return false;
+    }
+    return !interfaces.isEmpty();
+}
+
+QString startOwnXvfb(QProcess &xvfb, const QString &screen)
+{
+    // Xvfb picks a free display number and reports it on the given descriptor.
+    xvfb.setStandardErrorFile(QProcess::nullDevice());
+    xvfb.start(QStringLiteral("Xvfb"),
+               { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                 QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+    if (!xvfb.waitForStarted(10000))
+        return QString();
+    QByteArray number;
+    const QDeadlineTimer started(20000);
+    while (!number.contains('\n') && !started.hasExpired() && xvfb.state() == QProcess::Running) {
+        xvfb.waitForReadyRead(200);
+        number += xvfb.readAllStandardOutput();
+    }
+    if (!number.contains('\n'))
+        return QString();
+    return QStringLiteral(":") + QString::fromLatin1(number.trimmed());
 }
 
 } // namespace OrvaneTest

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +34,14 @@ void finishIsolation(const IsolatedSettings &settings);
 
 // The isolation of the test program that is running.
 const IsolatedSettings &isolatedSettings();
+
+// True inside a network namespace that holds nothing but loopback: the only place where a test
+// may let the program broadcast.
+bool onlyLoopbackHere();
+
+// Starts an X server of its own in `xvfb` (one screen of `screen`, e.g. "1280x720x24") and
+// returns its display name (":N"), or an empty text when it did not come up.
+QString startOwnXvfb(QProcess &xvfb, const QString &screen);
 
 } // namespace OrvaneTest
 
