@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "mainwindow.h"
+#include "clockstatus.h"
 #include "onairstatus.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
@@ -110,6 +111,7 @@ void MainWindow::paintEvent(QPaintEvent *)
         ui->DigitalClock->setDateDisplayFont(dateFont);
 
         onAir->layout(fit);
+        clockStatus->layout(fit);
 
         for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
                                      ui->CrmLeft, ui->CrmRight })
