@@ -1,7 +1,6 @@
 // The studio clock on a real window: one wake a second drives both clocks, the end-time marker
 // stands where the face's geometry puts it, the sync lamp follows the kernel's answer, and a
-// count-down runs from the C key to time up. With ORVANE_SHOT_DIR set it also saves the
-// README's pictures of these states (scripts/docs-screenshots).
+// count-down runs from the C key to time up.
 #include "clockstatus.h"
 #include "fixedclock.h"
 #include "mainwindowprobe.h"
@@ -13,7 +12,6 @@
 #include "vexolamp.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QImage>
 #include <QtMath>
 
@@ -75,7 +73,6 @@ private slots:
 private:
     void setTime(const QTime &t);
     QImage shot();
-    void save(const QImage &image, const char *name);
 
     std::unique_ptr<MainWindow> window;
     FixedClock time;
@@ -113,16 +110,6 @@ QImage TestStudioClock::shot()
 {
     flushPaints();
     return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-void TestStudioClock::save(const QImage &image, const char *name)
-{
-    const QString dir = qEnvironmentVariable("ORVANE_SHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    const QString path = QDir(dir).filePath(QStringLiteral("clock-%1.png").arg(QLatin1String(name)));
-    QVERIFY2(image.save(path), qPrintable(path));
-    qInfo("screenshot: %s", qPrintable(path));
 }
 
 // The clocks' own polls rest; the window's wake, one a second just after the boundary, is
@@ -183,7 +170,6 @@ void TestStudioClock::endTimeMarkerAndTimeLeft()
     QVERIFY(isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 30))));
     QVERIFY(!isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 80))));
     QVERIFY(isRed(lampColour(image, status->endLamp()->geometry())));
-    save(image, "endtime");
 
     // Passed: no words until the next hour's last ten minutes.
     setTime(QTime(14, 22, 31));
@@ -204,7 +190,6 @@ void TestStudioClock::syncLampFollowsTheKernel()
     QImage image = shot();
     QColor c = lampColour(image, lamp->geometry());
     QVERIFY2(c.green() > 150 && c.red() < 80, qPrintable(c.name()));
-    save(image, "synced");
 
     // The time daemon stopped: the kernel's maximum error grows past 16 s.
     kernel = KernelClock { true, 0, 16000000, 16000000 };
@@ -214,7 +199,6 @@ void TestStudioClock::syncLampFollowsTheKernel()
     image = shot();
     c = lampColour(image, lamp->geometry());
     QVERIFY2(c.red() > 200 && c.green() > 120 && c.blue() < 60, qPrintable(c.name()));
-    save(image, "notsynced");
 
     // "Display settings..." can hide it.
     MainWindowTestAccess::displaySettings(*window).showClockSync = false;
@@ -238,7 +222,6 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     status->secondTick(start + 157 * 1000);
     QCOMPARE(lamp->getText(), QStringLiteral("0:23"));
     QCOMPARE(analog->getCountDownTime(), 23.0f);
-    save(shot(), "countdown");
 
     status->secondTick(start + 180 * 1000 + 1);
     QCOMPARE(lamp->getText(), QStringLiteral("TIME UP"));
