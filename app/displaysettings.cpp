@@ -63,6 +63,8 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
         s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
+    d.startFullScreen = readFlag(settings, QStringLiteral("start_full_screen"),
+                                 defaults.startFullScreen);
     settings.endGroup();
     return d;
 }
@@ -80,6 +82,7 @@ void DisplaySettings::write(QSettings &settings) const
         settings.setValue(pairKey(pair, "_threshold"), silence[pair].thresholdDb);
         settings.setValue(pairKey(pair, "_time"), silence[pair].seconds);
     }
+    settings.setValue(QStringLiteral("start_full_screen"), startFullScreen);
     settings.endGroup();
 }
 
@@ -87,7 +90,7 @@ bool DisplaySettings::operator==(const DisplaySettings &o) const
 {
     if (staleSeconds != o.staleSeconds || peakHold != o.peakHold
         || peakHoldUntilReset != o.peakHoldUntilReset || peakHoldSeconds != o.peakHoldSeconds
-        || overThresholdDb != o.overThresholdDb)
+        || overThresholdDb != o.overThresholdDb || startFullScreen != o.startFullScreen)
         return false;
     for (int pair = 0; pair < Pairs; ++pair) {
         if (silence[pair].enabled != o.silence[pair].enabled

@@ -59,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent)
     , udpSocket(nullptr)
     , onAir(nullptr)
     , problemLabel(nullptr)
+    , startScreen(0)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
     // from dropping them.
@@ -182,6 +183,7 @@ MainWindow::MainWindow(QWidget *parent)
     digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 
     readSettings();
+    fullScreen.attach(this);
     onAir->apply(displaySettings);
     setupCommunication();
 
@@ -262,6 +264,10 @@ QMenu *MainWindow::createContextMenu()
     menu->addSeparator();
     menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
                     QKeySequence(Qt::Key_R));
+    QAction *full = menu->addAction(tr("Full screen"), &fullScreen, &FullScreenControl::toggle,
+                                    QKeySequence(Qt::Key_F11));
+    full->setCheckable(true);
+    full->setChecked(fullScreen.isFullScreen());
     return menu;
 }
 

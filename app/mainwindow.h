@@ -3,6 +3,7 @@
 #include "comm_st.h"
 #include "displaysettings.h"
 #include "framestream.h"
+#include "fullscreen.h"
 #include "release.h"
 
 #include <QMainWindow>
@@ -35,6 +36,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Shows the window for the first time: on `screen` when that is a screen's index (else
+    // where the settings put it), and in full screen when asked or when the display settings
+    // say so.
+    void showAtStart(bool fullScreen, int screen = -1);
+
 private slots:
     void onDataAvailable();
     void meterRelease();
@@ -58,6 +64,8 @@ private:
     // later. Waits at most `lockWaitMs` for another writer's lock.
     bool writeSettings(int lockWaitMs = 0);
     void fitToDesktop();
+    // Moves the window where it can be seen (see placeWindow); the screen it belongs on.
+    int placeOnScreens(int storedScreen, const QRect &storedGeometry, int requestedScreen);
     int currentScreenNumber();
     void setupCommunication();
     void serialPortConnect();
@@ -130,6 +138,10 @@ private:
     QString settingsProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
+
+    // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
+    FullScreenControl fullScreen;
+    int startScreen;
 
     friend struct MainWindowTestAccess;
 };

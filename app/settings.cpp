@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -79,10 +80,49 @@ void MainWindow::readSettings()
         caption.label->setText(settings.contains(key) ? text(caption.key) : caption.fallback);
     }
 
-    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt()).topLeft());
-    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    const int storedScreen = settings.value(QStringLiteral("current_screen")).toInt();
+    move(fullScreenGeometry(storedScreen).topLeft());
+    const bool restored = restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    // Full screen is the display settings' choice at start, not a left-over of the last run
+    // that the stored geometry carries along.
+    if (windowState() & Qt::WindowFullScreen)
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+    startScreen = placeOnScreens(storedScreen, restored ? geometry() : QRect(), -1);
     fitToDesktop();
     displaySettings = DisplaySettings::read(settings);
+}
+
+int MainWindow::placeOnScreens(int storedScreen, const QRect &storedGeometry, int requestedScreen)
+{
+    QVector<QRect> areas;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens)
+        areas.append(screen->availableGeometry());
+    const int primary = screens.indexOf(QGuiApplication::primaryScreen());
+    const WindowPlacement placement
+        = placeWindow(areas, primary, storedScreen, storedGeometry, minimumSize(), requestedScreen);
+    if (!placement.geometry.isEmpty())
+        setGeometry(placement.geometry);
+    return placement.screen;
+}
+
+void MainWindow::showAtStart(bool full, int screen)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screen >= 0 && screen < screens.size())
+        startScreen = placeOnScreens(screen, geometry(), screen);
+    if (!full && !displaySettings.startFullScreen) {
+        show();
+        return;
+    }
+    // The native window is made on the screen the window belongs on, so that full screen
+    // fills that one.
+    if (startScreen >= 0 && startScreen < screens.size()) {
+        create();
+        if (QWindow *native = windowHandle())
+            native->setScreen(screens.at(startScreen));
+    }
+    fullScreen.enter();
 }
 
 void MainWindow::fitToDesktop()

@@ -53,4 +53,5 @@ struct MainWindowTestAccess
     static DisplaySettings &displaySettings(MainWindow &w) { return w.displaySettings; }
     static QMenu *createContextMenu(MainWindow &w) { return w.createContextMenu(); }
     static void openDisplaySettings(MainWindow &w) { w.openDisplaySettings(); }
+    static FullScreenControl &fullScreen(MainWindow &w) { return w.fullScreen; }
 };
