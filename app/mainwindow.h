@@ -141,7 +141,9 @@ private:
 
     // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
     FullScreenControl fullScreen;
+    // Where the settings put the window: its screen, and its place as stored (empty if none).
     int startScreen;
+    QRect storedPlace;
 
     friend struct MainWindowTestAccess;
 };

@@ -1,5 +1,8 @@
 #include "screens.h"
 
+#include <QDataStream>
+#include <QIODevice>
+
 int screenNumberFor(const QVector<QRect> &availableAreas, QPoint windowPos, bool maximised)
 {
     const int count = availableAreas.size();
@@ -42,6 +45,7 @@ WindowPlacement placeWindow(const QVector<QRect> &availableAreas, int primary, i
                             const QRect &storedGeometry, QSize designSize, int requestedScreen)
 {
     WindowPlacement placement;
+    placement.screen = 0;
     if (availableAreas.isEmpty())
         return placement;
     const int count = availableAreas.size();
@@ -58,16 +62,20 @@ WindowPlacement placeWindow(const QVector<QRect> &availableAreas, int primary, i
     }
 
     if (!storedGeometry.isEmpty() && storedScreenExists) {
-        const int holder = screenHolding(availableAreas, storedGeometry.center());
-        if (holder >= 0 && (!requested || holder == requestedScreen)) {
-            const QRect &area = availableAreas.at(holder);
+        // Screens may overlap (mirrored, or heads that all start at the origin): the screen
+        // asked for, or else the stored one, is preferred among those holding the centre.
+        const QPoint centre = storedGeometry.center();
+        const int preferred = requested ? requestedScreen : storedScreen;
+        int holder = availableAreas.at(preferred).contains(centre) ? preferred : -1;
+        if (holder < 0 && !requested)
+            holder = screenHolding(availableAreas, centre);
+        if (holder >= 0) {
             // A window never gets smaller than the design: on a screen smaller than that,
             // the design size is what it can show.
-            const QSize showable = area.size().expandedTo(designSize);
+            const QSize showable = availableAreas.at(holder).size().expandedTo(designSize);
             if (storedGeometry.width() <= showable.width()
                 && storedGeometry.height() <= showable.height()) {
                 placement.screen = holder;
-                placement.geometry = storedGeometry;
                 return placement;
             }
         }
@@ -76,4 +84,25 @@ WindowPlacement placeWindow(const QVector<QRect> &availableAreas, int primary, i
     placement.screen = requested ? requestedScreen : primary;
     placement.geometry = centredIn(availableAreas.at(placement.screen), designSize);
     return placement;
+}
+
+QRect storedNormalGeometry(const QByteArray &block)
+{
+    // The toolkit's saved-geometry block, major versions 1 to 3 of its layout: a magic number,
+    // the version, then the frame and the normal geometry. Any other layout is not read.
+    QDataStream stream(block);
+    stream.setVersion(QDataStream::Qt_4_0);
+    quint32 magic = 0;
+    quint16 major = 0;
+    quint16 minor = 0;
+    stream >> magic >> major >> minor;
+    Q_UNUSED(minor)
+    if (stream.status() != QDataStream::Ok || magic != 0x1D9D0CB || major < 1 || major > 3)
+        return QRect();
+    QRect frame;
+    QRect normal;
+    stream >> frame >> normal;
+    if (stream.status() != QDataStream::Ok || !normal.isValid())
+        return QRect();
+    return normal;
 }

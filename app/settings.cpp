@@ -82,12 +82,22 @@ void MainWindow::readSettings()
 
     const int storedScreen = settings.value(QStringLiteral("current_screen")).toInt();
     move(fullScreenGeometry(storedScreen).topLeft());
-    const bool restored = restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    const QByteArray block = settings.value(QStringLiteral("geometry")).toByteArray();
+    const bool restored = restoreGeometry(block);
     // Full screen is the display settings' choice at start, not a left-over of the last run
     // that the stored geometry carries along.
     if (windowState() & Qt::WindowFullScreen)
         setWindowState(windowState() & ~Qt::WindowFullScreen);
-    startScreen = placeOnScreens(storedScreen, restored ? geometry() : QRect(), -1);
+    // Judged by the place as it was stored: restoring has already pulled a lost window to
+    // the nearest edge, which would hide that it was lost.
+    QRect stored;
+    if (restored) {
+        stored = storedNormalGeometry(block);
+        if (stored.isEmpty())
+            stored = geometry();
+    }
+    storedPlace = stored;
+    startScreen = placeOnScreens(storedScreen, stored, -1);
     fitToDesktop();
     displaySettings = DisplaySettings::read(settings);
 }
@@ -109,20 +119,21 @@ int MainWindow::placeOnScreens(int storedScreen, const QRect &storedGeometry, in
 void MainWindow::showAtStart(bool full, int screen)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screen >= 0 && screen < screens.size())
-        startScreen = placeOnScreens(screen, geometry(), screen);
-    if (!full && !displaySettings.startFullScreen) {
-        show();
-        return;
-    }
+    const bool requested = screen >= 0 && screen < screens.size();
+    if (requested)
+        startScreen = placeOnScreens(screen, storedPlace, screen);
+    const bool wantFull = full || displaySettings.startFullScreen;
     // The native window is made on the screen the window belongs on, so that full screen
-    // fills that one.
-    if (startScreen >= 0 && startScreen < screens.size()) {
+    // fills that one and a screen of its own X screen is reached too.
+    if ((requested || wantFull) && startScreen >= 0 && startScreen < screens.size()) {
         create();
         if (QWindow *native = windowHandle())
             native->setScreen(screens.at(startScreen));
     }
-    fullScreen.enter();
+    if (wantFull)
+        fullScreen.enter();
+    else
+        show();
 }
 
 void MainWindow::fitToDesktop()
