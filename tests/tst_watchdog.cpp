@@ -74,6 +74,18 @@ public:
     int fd = -1;
 };
 
+// The state letter of /proc/PID/stat: 'T' for stopped.
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold spaces: the state follows the last ')'.
+    const int close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : '?';
+}
+
 int count(const QByteArrayList &messages, const QByteArray &what)
 {
     int n = 0;
@@ -150,7 +162,10 @@ void TestWatchdog::realProgramIsSupervised()
     // The program stopped, as a hung event loop stands still: no ping in twice the interval
     // and more.
     QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
-    socket.receive(100); // one sent just before the stop
+    // The signal takes effect a moment later: once the process is seen stopped, what it sent
+    // before is drained.
+    QTRY_VERIFY(processState(pid) == 'T');
+    socket.pending();
     got = socket.receive(1500);
     QVERIFY2(got.isEmpty(), got.join('|').constData());
 
