@@ -64,6 +64,8 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
     d.showClockSync = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
+    d.startFullScreen = readFlag(settings, QStringLiteral("start_full_screen"),
+                                 defaults.startFullScreen);
     settings.endGroup();
     return d;
 }
@@ -82,6 +84,7 @@ void DisplaySettings::write(QSettings &settings) const
         settings.setValue(pairKey(pair, "_time"), silence[pair].seconds);
     }
     settings.setValue(QStringLiteral("show_clock_sync"), showClockSync);
+    settings.setValue(QStringLiteral("start_full_screen"), startFullScreen);
     settings.endGroup();
 }
 
@@ -89,7 +92,8 @@ bool DisplaySettings::operator==(const DisplaySettings &o) const
 {
     if (staleSeconds != o.staleSeconds || peakHold != o.peakHold
         || peakHoldUntilReset != o.peakHoldUntilReset || peakHoldSeconds != o.peakHoldSeconds
-        || overThresholdDb != o.overThresholdDb || showClockSync != o.showClockSync)
+        || overThresholdDb != o.overThresholdDb || showClockSync != o.showClockSync
+        || startFullScreen != o.startFullScreen)
         return false;
     for (int pair = 0; pair < Pairs; ++pair) {
         if (silence[pair].enabled != o.silence[pair].enabled

@@ -4,7 +4,7 @@
 
 class QSettings;
 
-// What the operator chose for the panel's trust-on-air functions. Kept in the settings file's
+// What the operator chose for the panel's trust-on-air functions and how the window starts. Kept in the settings file's
 // [display] group; a value that is missing, unreadable or out of range reads as its default.
 struct DisplaySettings
 {
@@ -29,6 +29,8 @@ struct DisplaySettings
     };
     // The clock's lamp that says whether the system clock is synchronised.
     bool showClockSync = true;
+    // A wall display comes up filling its screen.
+    bool startFullScreen = false;
 
     static constexpr double MinStaleSeconds = 0.2;
     static constexpr double MaxStaleSeconds = 60.0;

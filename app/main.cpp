@@ -1,8 +1,33 @@
+#include "commandline.h"
 #include "mainwindow.h"
 #include "shutdownsignals.h"
 #include "trace.h"
+#include "watchdog.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "orvane-meters: %s\nTry 'orvane-meters --help'.\n",
+                 qPrintable(message));
+    return CommandLine::UsageStatus;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -20,7 +45,29 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
 
+    // Help and the version need no display: answered before the window system is opened.
+    const CommandLine early = parseCommandLine(argumentsOf(argc, argv));
+    if (early.kind == CommandLine::Help || early.kind == CommandLine::Version) {
+        QCoreApplication core(argc, argv);
+        std::fputs(qPrintable(parseCommandLine(QCoreApplication::arguments()).message), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
+    // The application object has taken its own options (-platform, -display, ...) by now.
+    const CommandLine options = parseCommandLine(QCoreApplication::arguments());
+    if (options.kind == CommandLine::Error)
+        return usageError(options.message);
+    int screen = -1;
+    if (!options.screen.isEmpty()) {
+        QStringList names;
+        for (const QScreen *each : QGuiApplication::screens())
+            names << each->name();
+        QString error;
+        screen = screenIndexFor(options.screen, names, &error);
+        if (screen < 0)
+            return usageError(error);
+    }
     quitOnShutdownSignals(&app);
 
     int result = 0;
@@ -28,7 +75,10 @@ int main(int argc, char **argv)
         // Destroyed before the application object: its destructor stores the settings.
         MainWindow window;
         Trace::attach(&window);
-        window.show();
+        window.showAtStart(options.fullScreen, screen);
+        // Ready once the event loop runs, which first paints the window shown.
+        SystemdWatchdog watchdog;
+        QTimer::singleShot(0, &watchdog, &SystemdWatchdog::notifyReady);
         result = app.exec();
     }
     return result;

@@ -66,6 +66,7 @@ MainWindow::MainWindow(QWidget *parent)
     , secondTicker(nullptr)
     , clockStatus(nullptr)
     , problemLabel(nullptr)
+    , startScreen(0)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
     // from dropping them.
@@ -195,6 +196,7 @@ MainWindow::MainWindow(QWidget *parent)
     clockStatus->layout(DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height)));
 
     readSettings();
+    fullScreen.attach(this);
     onAir->apply(displaySettings);
     clockStatus->apply(clockSettings);
     clockStatus->setShowSync(displaySettings.showClockSync);
@@ -331,6 +333,10 @@ QMenu *MainWindow::createContextMenu()
     menu->addSeparator();
     menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
                     QKeySequence(Qt::Key_R));
+    QAction *full = menu->addAction(tr("Full screen"), &fullScreen, &FullScreenControl::toggle,
+                                    QKeySequence(Qt::Key_F11));
+    full->setCheckable(true);
+    full->setChecked(fullScreen.isFullScreen());
     return menu;
 }
 

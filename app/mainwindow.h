@@ -4,6 +4,7 @@
 #include "displaysettings.h"
 #include "endtime.h"
 #include "framestream.h"
+#include "fullscreen.h"
 #include "release.h"
 
 #include <QMainWindow>
@@ -38,6 +39,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Shows the window for the first time: on `screen` when that is a screen's index (else
+    // where the settings put it), and in full screen when asked or when the display settings
+    // say so.
+    void showAtStart(bool fullScreen, int screen = -1);
+
 public slots:
     // Just after each second boundary of the wall clock: the clocks show the new second
     // together, and everything that counts whole seconds follows.
@@ -70,6 +76,8 @@ private:
     // later. Waits at most `lockWaitMs` for another writer's lock.
     bool writeSettings(int lockWaitMs = 0);
     void fitToDesktop();
+    // Moves the window where it can be seen (see placeWindow); the screen it belongs on.
+    int placeOnScreens(int storedScreen, const QRect &storedGeometry, int requestedScreen);
     int currentScreenNumber();
     void setupCommunication();
     void serialPortConnect();
@@ -148,6 +156,12 @@ private:
     QString settingsProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
+
+    // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
+    FullScreenControl fullScreen;
+    // Where the settings put the window: its screen, and its place as stored (empty if none).
+    int startScreen;
+    QRect storedPlace;
 
     friend struct MainWindowTestAccess;
 };

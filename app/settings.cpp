@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -79,11 +80,61 @@ void MainWindow::readSettings()
         caption.label->setText(settings.contains(key) ? text(caption.key) : caption.fallback);
     }
 
-    move(fullScreenGeometry(settings.value(QStringLiteral("current_screen")).toInt()).topLeft());
-    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    const int storedScreen = settings.value(QStringLiteral("current_screen")).toInt();
+    move(fullScreenGeometry(storedScreen).topLeft());
+    const QByteArray block = settings.value(QStringLiteral("geometry")).toByteArray();
+    const bool restored = restoreGeometry(block);
+    // Full screen is the display settings' choice at start, not a left-over of the last run
+    // that the stored geometry carries along.
+    if (windowState() & Qt::WindowFullScreen)
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+    // Judged by the place as it was stored: restoring has already pulled a lost window to
+    // the nearest edge, which would hide that it was lost.
+    QRect stored;
+    if (restored) {
+        stored = storedNormalGeometry(block);
+        if (stored.isEmpty())
+            stored = geometry();
+    }
+    storedPlace = stored;
+    startScreen = placeOnScreens(storedScreen, stored, -1);
     fitToDesktop();
     displaySettings = DisplaySettings::read(settings);
     clockSettings = ClockSettings::read(settings);
+}
+
+int MainWindow::placeOnScreens(int storedScreen, const QRect &storedGeometry, int requestedScreen)
+{
+    QVector<QRect> areas;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens)
+        areas.append(screen->availableGeometry());
+    const int primary = screens.indexOf(QGuiApplication::primaryScreen());
+    const WindowPlacement placement
+        = placeWindow(areas, primary, storedScreen, storedGeometry, minimumSize(), requestedScreen);
+    if (!placement.geometry.isEmpty())
+        setGeometry(placement.geometry);
+    return placement.screen;
+}
+
+void MainWindow::showAtStart(bool full, int screen)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const bool requested = screen >= 0 && screen < screens.size();
+    if (requested)
+        startScreen = placeOnScreens(screen, storedPlace, screen);
+    const bool wantFull = full || displaySettings.startFullScreen;
+    // The native window is made on the screen the window belongs on, so that full screen
+    // fills that one and a screen of its own X screen is reached too.
+    if ((requested || wantFull) && startScreen >= 0 && startScreen < screens.size()) {
+        create();
+        if (QWindow *native = windowHandle())
+            native->setScreen(screens.at(startScreen));
+    }
+    if (wantFull)
+        fullScreen.enter();
+    else
+        show();
 }
 
 void MainWindow::fitToDesktop()

@@ -23,6 +23,7 @@ CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
         connect(row.enabled, &QCheckBox::toggled, this, &CDisplayDialog::updateEnabled);
     }
     ui->checkBox_show_clock_sync->setChecked(settings->showClockSync);
+    ui->checkBox_start_full_screen->setChecked(settings->startFullScreen);
     updateEnabled();
 }
 
@@ -88,6 +89,7 @@ void CDisplayDialog::on_pushButton_ok_clicked()
         settings->silence[pair].seconds = row.time->value();
     }
     settings->showClockSync = ui->checkBox_show_clock_sync->isChecked();
+    settings->startFullScreen = ui->checkBox_start_full_screen->isChecked();
     accept();
 }
 

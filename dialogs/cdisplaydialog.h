@@ -9,7 +9,8 @@ class QDoubleSpinBox;
 class Ui_CDisplayDialog;
 
 // How the panel watches the programme: when a quiet link counts as no data, how long peak
-// marks hold, where the over lamps light and which pairs raise a silence alarm. Edits the
+// marks hold, where the over lamps light, which pairs raise a silence alarm and whether the
+// window starts in full screen. Edits the
 // caller's record when OK is pressed; Cancel leaves it untouched.
 class CDisplayDialog : public QDialog
 {

@@ -78,12 +78,35 @@ for page in orvane-meters orvane-feed; do
     check "manual page $page(1) in share/man/man1" test -f "$prefix/share/man/man1/$page.1"
 done
 
+# The wall display: the user unit supervises the installed program, and the autostart entry
+# is valid and off.
+unit=$prefix/lib/systemd/user/orvane-meters.service
+autostart=$prefix/etc/xdg/autostart/$id-autostart.desktop
+check "user unit in lib/systemd/user" test -f "$unit"
+for line in Type=notify WatchdogSec=10 Restart=on-failure PartOf=graphical-session.target \
+    After=graphical-session.target WantedBy=graphical-session.target; do
+    check "the unit has $line" grep -qx "$line" "$unit"
+done
+# Configured for the build's own prefix (/usr in the package).
+unit_exec=$(sed -n 's/^ExecStart=//p' "$unit")
+check "the unit starts the program in full screen ($unit_exec)" \
+    test "$unit_exec" = "$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")/bin/orvane-meters --fullscreen"
+check "autostart entry in etc/xdg/autostart" test -f "$autostart"
+check "the autostart entry is off (Hidden=true)" grep -qx 'Hidden=true' "$autostart"
+check "the autostart entry starts the program in full screen" \
+    grep -qx 'Exec=orvane-meters --fullscreen' "$autostart"
+if command -v desktop-file-validate >/dev/null; then
+    check "desktop-file-validate the autostart entry" desktop-file-validate "$autostart"
+fi
+
 # One version everywhere: the changelog's newest entry.
 version=$(sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p' "$source/debian/changelog")
 day=$(date -u -d "$(sed -n 's/^ -- .*>  //p' "$source/debian/changelog" | head -n 1)" +%Y-%m-%d)
 check "the changelog names a version ($version) and a day ($day)" test -n "$version"
 check "orvane-feed --version is the changelog's" \
     test "$("$prefix/bin/orvane-feed" --version)" = "orvane-feed $version"
+check "orvane-meters --version is the changelog's" \
+    test "$("$prefix/bin/orvane-meters" --version)" = "orvane-meters $version"
 check "the metainfo's release is the changelog's" \
     grep -q "<release version=\"$version\" date=\"$day\"/>" "$metainfo"
 for page in orvane-meters orvane-feed; do

@@ -205,12 +205,15 @@ void TestOnAir::displaySettingsAreKept()
                                    QStringLiteral("End time\u2026"),
                                    QStringLiteral("Count down\u2026"),
                                    QStringLiteral("Restart count-down"),
-                                   QStringLiteral("Reset peaks and overs")}));
+                                   QStringLiteral("Reset peaks and overs"),
+                                   QStringLiteral("Full screen")}));
 
     ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {
         dialog->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_stale_time"))
             ->setValue(2.5);
         dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_silence_sub"))->setChecked(true);
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_start_full_screen"))
+            ->setChecked(true);
         dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
     });
     MainWindowTestAccess::openDisplaySettings(*window);
@@ -220,6 +223,8 @@ void TestOnAir::displaySettingsAreKept()
     QCOMPARE(stored.childKeys().size(), 12);
     QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 2.5);
     QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(), QStringLiteral("true"));
+    QCOMPARE(stored.value(QStringLiteral("display/start_full_screen")).toString(),
+             QStringLiteral("true"));
     QCOMPARE(status->linkReport().section(QLatin1Char('\n'), 5, 5),
              QStringLiteral("No data after: 2.5 s"));
     QCOMPARE(status->silenceLamp(1)->getText(), QStringLiteral("SILENCE"));
@@ -229,6 +234,7 @@ void TestOnAir::displaySettingsAreKept()
     MainWindow again;
     QCOMPARE(MainWindowTestAccess::displaySettings(again).staleSeconds, 2.5);
     QVERIFY(MainWindowTestAccess::displaySettings(again).silence[DisplaySettings::Sub].enabled);
+    QVERIFY(MainWindowTestAccess::displaySettings(again).startFullScreen);
 }
 
 ORVANE_TEST_MAIN(TestOnAir)

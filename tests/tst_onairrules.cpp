@@ -226,20 +226,22 @@ void TestOnAirRules::displaySettingsRead_data()
     QTest::addColumn<double>("over");
     QTest::addColumn<bool>("subSilence");
     QTest::addColumn<double>("progSilenceDb");
+    QTest::addColumn<bool>("fullScreen");
 
-    QTest::newRow("missing: defaults") << "" << 1.0 << true << 5.0 << false << -40.0;
+    QTest::newRow("missing: defaults") << "" << 1.0 << true << 5.0 << false << -40.0 << false;
     QTest::newRow("in range") << "stale_time=2.5\npeak_hold=false\nover_threshold=9\n"
-                                 "silence_sub=true\nsilence_prog_threshold=-30"
-                              << 2.5 << false << 9.0 << true << -30.0;
+                                 "silence_sub=true\nsilence_prog_threshold=-30\n"
+                                 "start_full_screen=true"
+                              << 2.5 << false << 9.0 << true << -30.0 << true;
     QTest::newRow("out of range: defaults")
         << "stale_time=0.1\nover_threshold=16\nsilence_prog_threshold=3" << 1.0 << true << 5.0
-        << false << -40.0;
+        << false << -40.0 << false;
     QTest::newRow("not numbers or flags: defaults")
         << "stale_time=abc\npeak_hold=yes\nover_threshold=nan\nsilence_sub=1\n"
-           "silence_prog_threshold=inf"
-        << 1.0 << true << 5.0 << false << -40.0;
+           "silence_prog_threshold=inf\nstart_full_screen=1"
+        << 1.0 << true << 5.0 << false << -40.0 << false;
     QTest::newRow("range ends are kept") << "stale_time=60\nover_threshold=15.5"
-                                         << 60.0 << true << 15.5 << false << -40.0;
+                                         << 60.0 << true << 15.5 << false << -40.0 << false;
 }
 
 void TestOnAirRules::displaySettingsRead()
@@ -259,6 +261,7 @@ void TestOnAirRules::displaySettingsRead()
     QTEST(d.overThresholdDb, "over");
     QTEST(d.silence[DisplaySettings::Sub].enabled, "subSilence");
     QTEST(d.silence[DisplaySettings::Programme].thresholdDb, "progSilenceDb");
+    QTEST(d.startFullScreen, "fullScreen");
     // Reading leaves the caller at the top level.
     QCOMPARE(settings.value(QStringLiteral("labelMeter1")).toString(), QStringLiteral("Prog"));
 
@@ -266,6 +269,7 @@ void TestOnAirRules::displaySettingsRead()
     DisplaySettings changed = d;
     changed.peakHoldUntilReset = true;
     changed.silence[DisplaySettings::ControlRoom] = { true, -35.5, 42.0 };
+    changed.startFullScreen = !d.startFullScreen;
     changed.write(settings);
     settings.sync();
     QSettings again(path, QSettings::IniFormat);

@@ -17,6 +17,11 @@ private slots:
     void screenNumberFor();
     void singleRealScreenIsAlwaysZero_data();
     void singleRealScreenIsAlwaysZero();
+    void placeWindow_data();
+    void placeWindow();
+    void storedNormalGeometry_data();
+    void storedNormalGeometry();
+    void lostWindowOpensCentredOnThePrimary();
 };
 
 void TestScreens::screenNumberFor_data()
@@ -98,6 +103,154 @@ void TestScreens::singleRealScreenIsAlwaysZero()
     QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
     QVERIFY(file.contains(QStringLiteral("current_screen")));
     QCOMPARE(file.value(QStringLiteral("current_screen")).toInt(), 0);
+}
+
+void TestScreens::placeWindow_data()
+{
+    QTest::addColumn<QVector<QRect>>("areas");
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<int>("storedScreen");
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("screen");
+    QTest::addColumn<QRect>("geometry"); // empty: stays as restored
+
+    const QSize design(986, 580);
+    // A laptop on the left, a 1080p screen right of it with a task bar, the primary one.
+    const QVector<QRect> desk = { QRect(0, 0, 1280, 800), QRect(1280, 0, 1920, 1040) };
+    const QRect onLaptop(100, 80, 986, 580);
+    const QRect onBig(1500, 200, 1200, 700);
+    const QRect centredOnBig(1280 + (1920 - 986) / 2, (1040 - 580) / 2, 986, 580);
+    const QRect centredOnLaptop((1280 - 986) / 2, (800 - 580) / 2, 986, 580);
+
+    QTest::newRow("kept on its screen") << desk << 1 << 0 << onLaptop << -1 << 0 << QRect();
+    QTest::newRow("kept on the other") << desk << 1 << 1 << onBig << -1 << 1 << QRect();
+    QTest::newRow("empty store: kept at the first screen's corner")
+        << desk << 1 << 0 << QRect() << -1 << 0 << QRect();
+    QTest::newRow("stored screen gone") << desk << 1 << 2 << onBig << -1 << 1 << centredOnBig;
+    QTest::newRow("stored screen gone, no geometry")
+        << desk << 1 << 5 << QRect() << -1 << 1 << centredOnBig;
+    QTest::newRow("negative stored screen") << desk << 1 << -3 << onLaptop << -1 << 1
+                                            << centredOnBig;
+    QTest::newRow("off every screen, right") << desk << 1 << 1 << QRect(5000, 100, 986, 580)
+                                             << -1 << 1 << centredOnBig;
+    QTest::newRow("off every screen, above") << desk << 1 << 0 << QRect(100, -2000, 986, 580)
+                                             << -1 << 1 << centredOnBig;
+    // Only a sliver showing counts as lost: its centre is off every screen.
+    QTest::newRow("mostly off the left edge") << desk << 1 << 0 << QRect(-900, 100, 986, 580)
+                                              << -1 << 1 << centredOnBig;
+    QTest::newRow("half over both screens: kept")
+        << desk << 1 << 0 << QRect(800, 100, 986, 580) << -1 << 1 << QRect();
+    QTest::newRow("larger than its screen") << desk << 1 << 0 << QRect(0, 0, 1900, 1000) << -1
+                                            << 1 << centredOnBig;
+    QTest::newRow("a task bar's height too tall") << desk << 1 << 1 << QRect(1280, 0, 1920, 1080)
+                                                  << -1 << 1 << centredOnBig;
+    QTest::newRow("exactly the available area: kept")
+        << desk << 1 << 1 << QRect(1280, 0, 1920, 1040) << -1 << 1 << QRect();
+    // The design size is the least a window can be: on a smaller screen it is what it shows.
+    const QVector<QRect> small = { QRect(0, 0, 800, 600) };
+    QTest::newRow("small screen, design size kept") << small << 0 << 0 << QRect(0, 10, 986, 580)
+                                                    << -1 << 0 << QRect();
+    QTest::newRow("small screen, lost: at its corner")
+        << small << 0 << 0 << QRect(3000, 10, 986, 580) << -1 << 0 << QRect(0, 0, 986, 580);
+    // The primary screen need not be the first, nor exist in the list's order.
+    QTest::newRow("primary out of range: the first")
+        << desk << 7 << 3 << onLaptop << -1 << 0 << centredOnLaptop;
+
+    // A screen asked for on the command line.
+    QTest::newRow("asked for, stored there: kept") << desk << 1 << 1 << onBig << 1 << 1
+                                                   << QRect();
+    QTest::newRow("asked for another") << desk << 1 << 0 << onLaptop << 1 << 1 << centredOnBig;
+    QTest::newRow("asked for, empty store") << desk << 1 << 0 << QRect() << 0 << 0
+                                            << centredOnLaptop;
+    QTest::newRow("asked for, stored screen gone") << desk << 1 << 4 << onBig << 0 << 0
+                                                   << centredOnLaptop;
+    QTest::newRow("asked for a screen that is not there: as without")
+        << desk << 1 << 0 << onLaptop << 5 << 0 << QRect();
+    // Heads that all start at the origin, as some X servers report them: the screen asked for
+    // wins among those that hold the window.
+    const QVector<QRect> overlapping = { QRect(0, 0, 1280, 720), QRect(0, 0, 1920, 1080) };
+    QTest::newRow("overlapping, stored on the second: kept")
+        << overlapping << 0 << 1 << QRect(100, 100, 986, 580) << -1 << 1 << QRect();
+    QTest::newRow("overlapping, asked for the second: kept")
+        << overlapping << 0 << 0 << QRect(100, 100, 986, 580) << 1 << 1 << QRect();
+    QTest::newRow("overlapping, below the first: on the second")
+        << overlapping << 0 << 0 << QRect(0, 700, 986, 580) << -1 << 1 << QRect();
+    QTest::newRow("overlapping, below both: lost")
+        << overlapping << 0 << 1 << QRect(0, 900, 986, 580) << -1 << 0
+        << QRect(147, 70, 986, 580);
+    QTest::newRow("no screens at all") << QVector<QRect>() << 0 << 0 << onLaptop << -1 << 0
+                                       << QRect();
+}
+
+void TestScreens::placeWindow()
+{
+    QFETCH(QVector<QRect>, areas);
+    QFETCH(int, primary);
+    QFETCH(int, storedScreen);
+    QFETCH(QRect, stored);
+    QFETCH(int, requested);
+
+    const WindowPlacement placement
+        = ::placeWindow(areas, primary, storedScreen, stored, QSize(986, 580), requested);
+    QTEST(placement.screen, "screen");
+    QTEST(placement.geometry, "geometry");
+    // Wherever it goes, it can be seen: on the screen it belongs to.
+    if (!placement.geometry.isEmpty() && areas.at(placement.screen).width() >= 986)
+        QVERIFY(areas.at(placement.screen).contains(placement.geometry));
+}
+
+void TestScreens::storedNormalGeometry_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QRect>("expected");
+
+    QByteArray saved;
+    {
+        QWidget probe;
+        probe.setGeometry(5000, 40, 990, 600);
+        saved = probe.saveGeometry();
+    }
+    QTest::newRow("as the toolkit saves it") << saved << QRect(5000, 40, 990, 600);
+    QTest::newRow("empty") << QByteArray() << QRect();
+    QTest::newRow("header only") << QByteArray("\x01\xd9\xd0\xcb\x00\x03\x00\x00", 8)
+                                 << QRect();
+    QByteArray future = saved;
+    future[5] = 9; // a major version this program does not know
+    QTest::newRow("unknown version") << future << QRect();
+    QTest::newRow("garbage") << QByteArray("\x01\xd9\xd0\xcb\xff\x00garbage", 13) << QRect();
+}
+
+void TestScreens::storedNormalGeometry()
+{
+    QFETCH(QByteArray, block);
+    QTEST(::storedNormalGeometry(block), "expected");
+}
+
+// The whole road with the real store: a window saved far right of every screen comes up
+// centred on the primary one, where restoring alone would have left it at the edge.
+void TestScreens::lostWindowOpensCentredOnThePrimary()
+{
+    QByteArray block;
+    {
+        QWidget probe;
+        probe.setGeometry(9000, 300, 986, 580);
+        block = probe.saveGeometry();
+    }
+    {
+        QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+        file.setValue(QStringLiteral("geometry"), block);
+        file.setValue(QStringLiteral("current_screen"), 1);
+    }
+    MainWindow window;
+    QRect expected(QPoint(), QSize(986, 580));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    if (area.width() >= 986 && area.height() >= 580)
+        expected.moveCenter(area.center());
+    else
+        expected.moveTopLeft(area.topLeft());
+    QCOMPARE(window.geometry(), expected);
+    OrvaneTest::isolatedSettings().clear();
 }
 
 ORVANE_TEST_MAIN(TestScreens)

@@ -59,4 +59,5 @@ struct MainWindowTestAccess
     static SecondTicker *secondTicker(MainWindow &w) { return w.secondTicker; }
     static void openEndTime(MainWindow &w) { w.openEndTime(); }
     static void openCountDown(MainWindow &w) { w.openCountDown(); }
+    static FullScreenControl &fullScreen(MainWindow &w) { return w.fullScreen; }
 };

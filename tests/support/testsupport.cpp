@@ -69,11 +69,16 @@ bool onlyLoopbackHere()
 
 QString startOwnXvfb(QProcess &xvfb, const QString &screen)
 {
+    return startOwnXvfb(xvfb, { QStringLiteral("-screen"), QStringLiteral("0"), screen });
+}
+
+QString startOwnXvfb(QProcess &xvfb, const QStringList &screenArguments)
+{
     // Xvfb picks a free display number and reports it on the given descriptor.
     xvfb.setStandardErrorFile(QProcess::nullDevice());
     xvfb.start(QStringLiteral("Xvfb"),
-               { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                 QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+               QStringList({ QStringLiteral("-displayfd"), QStringLiteral("1") }) + screenArguments
+                   + QStringList({ QStringLiteral("-nolisten"), QStringLiteral("tcp") }));
     if (!xvfb.waitForStarted(10000))
         return QString();
     QByteArray number;

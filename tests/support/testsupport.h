@@ -42,6 +42,9 @@ bool onlyLoopbackHere();
 // Starts an X server of its own in `xvfb` (one screen of `screen`, e.g. "1280x720x24") and
 // returns its display name (":N"), or an empty text when it did not come up.
 QString startOwnXvfb(QProcess &xvfb, const QString &screen);
+// The same with Xvfb's own arguments for its screens and extensions, e.g. two screens with
+// Xinerama: { "-screen", "0", "1280x720x24", "-screen", "1", "1920x1080x24", "+xinerama" }.
+QString startOwnXvfb(QProcess &xvfb, const QStringList &screenArguments);
 
 } // namespace OrvaneTest
 
