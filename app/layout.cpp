@@ -3,10 +3,13 @@
 #include "mainwindow.h"
 #include "onairstatus.h"
 #include "mylabel.h"
+#include "panelpainter.h"
 #include "ui_mainwindow.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegion>
 #include <QResizeEvent>
 
 namespace DesignLayout {
@@ -57,6 +60,52 @@ namespace {
 // stored geometry, a window manager's whim) would otherwise cost gigabytes.
 const QSize MaxPictureSize(7680, 4320);
 
+// Set to "picture" to have the design picture scaled to the window instead of the panel
+// drawn at the window's size.
+const char *const PanelVariable = "ORVANE_PANEL";
+
+// The panel drawn at the window's own size and pixel ratio, so that its text, ticks and edges
+// are sharp. Null where it is not to be drawn: asked not to, the typeface missing, or a canvas
+// beyond the pictures' limit; the design picture, scaled, stands in then.
+QPixmap drawnPanel(const DesignLayout::Fit &fit, qreal dpr)
+{
+    if (qgetenv(PanelVariable) == "picture" || !Panel::canDraw())
+        return QPixmap();
+    const QSize device(qRound(fit.canvasWidth * dpr), qRound(fit.canvasHeight * dpr));
+    if (device.width() > MaxPictureSize.width() || device.height() > MaxPictureSize.height())
+        return QPixmap();
+    return QPixmap::fromImage(Panel::draw(fit, dpr));
+}
+
+// Where the panel stands in the window, in the window's pixels.
+QRect panelRect(const QPixmap &panel, QSize window)
+{
+    const qreal ratio = panel.devicePixelRatioF();
+    const QSize size(qRound(panel.width() / ratio), qRound(panel.height() / ratio));
+    return QRect(QPoint((window.width() - size.width()) / 2,
+                        (window.height() - size.height()) / 2),
+                 size);
+}
+
+// The margin texture stretched over `size`; only the margins around `panel` are drawn, since
+// the opaque panel hides the rest, and at 4K the margins are a twentieth of the window.
+QPixmap marginsAround(const QPixmap &texture, QSize size, const QRect &panel)
+{
+    if (texture.isNull())
+        return QPixmap();
+    QImage margins(size, QImage::Format_RGB32);
+    if (margins.isNull())
+        return QPixmap();
+    QPainter painter(&margins);
+    const QRect whole(QPoint(0, 0), size);
+    painter.fillRect(whole & panel, Qt::black);
+    painter.setClipRegion(QRegion(whole).subtracted(QRegion(panel)));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawPixmap(whole, texture);
+    painter.end();
+    return QPixmap::fromImage(std::move(margins));
+}
+
 } // namespace
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -73,13 +122,15 @@ void MainWindow::paintEvent(QPaintEvent *)
     QPainter painter(this);
 
     if (resized && !background->isNull()) {
-        const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
-        *scaledBackground
-            = background->scaled(pictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        *scaledEmptyBackground = emptyBackground->scaled(pictureSize, Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation);
-
         const Fit fit = fitDesign(windowSize);
+        const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
+        *scaledBackground = drawnPanel(fit, devicePixelRatioF());
+        if (scaledBackground->isNull())
+            *scaledBackground = background->scaled(pictureSize, Qt::KeepAspectRatio,
+                                                   Qt::SmoothTransformation);
+        *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
+                                               panelRect(*scaledBackground, windowSize));
+
         QWidget *const widgets[14] = {
             ui->ProgLeft,    ui->ProgRight,   ui->SubLeft,     ui->SubRight,
             ui->CrmLeft,     ui->CrmRight,    ui->AnalogClock, ui->DigitalClock,
@@ -120,7 +171,5 @@ void MainWindow::paintEvent(QPaintEvent *)
     }
 
     painter.drawPixmap(0, 0, *scaledEmptyBackground);
-    painter.drawPixmap((windowSize.width() - scaledBackground->width()) / 2,
-                       (windowSize.height() - scaledBackground->height()) / 2,
-                       *scaledBackground);
+    painter.drawPixmap(panelRect(*scaledBackground, windowSize).topLeft(), *scaledBackground);
 }
