@@ -96,9 +96,9 @@ QPixmap marginsAround(const QPixmap &texture, QSize size, const QRect &panel)
     QImage margins(size, QImage::Format_RGB32);
     if (margins.isNull())
         return QPixmap();
+    // What lies under the panel is never drawn, nor shown: paints keep to the margins.
     QPainter painter(&margins);
     const QRect whole(QPoint(0, 0), size);
-    painter.fillRect(whole & panel, Qt::black);
     painter.setClipRegion(QRegion(whole).subtracted(QRegion(panel)));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawPixmap(whole, texture);
@@ -170,6 +170,10 @@ void MainWindow::paintEvent(QPaintEvent *)
         update();
     }
 
+    // The panel is opaque: the texture is drawn only around it.
+    const QRect panel = panelRect(*scaledBackground, windowSize);
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(panel)));
     painter.drawPixmap(0, 0, *scaledEmptyBackground);
-    painter.drawPixmap(panelRect(*scaledBackground, windowSize).topLeft(), *scaledBackground);
+    painter.setClipping(false);
+    painter.drawPixmap(panel.topLeft(), *scaledBackground);
 }

@@ -13,6 +13,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -441,9 +442,20 @@ QImage draw(const DesignLayout::Fit &fit, qreal dpr)
     if (image.size() == ground.size()) {
         painter.drawImage(0, 0, ground);
     } else {
+        // Scaling the ground is the dearest step at large sizes; it is left out where the
+        // bands and the clock's dial will cover it anyway.
+        const QRect dial = c.widget(ClockRect);
+        // The square inside the round dial.
+        const int inset = int(dial.width() * (1.0 - std::sqrt(0.5)) / 2.0) + 1;
+        QRegion bare(image.rect());
+        bare -= QRegion(c.pixels(BandLeft + 1, HeaderTop + 1, BandRight - 1, HeaderBottom - 1));
+        bare -= QRegion(c.pixels(BandLeft + 1, FooterTop + 1, BandRight - 1, FooterBottom - 1));
+        bare -= QRegion(dial.adjusted(inset, inset, -inset, -inset));
+        painter.setClipRegion(bare);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(image.rect(), ground);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setClipping(false);
     }
     drawEdgeBevel(painter, c);
     drawScrews(painter, c);
