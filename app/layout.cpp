@@ -121,13 +121,21 @@ void MainWindow::paintEvent(QPaintEvent *)
     using namespace DesignLayout;
     QPainter painter(this);
 
+    // A window moved to a screen of another pixel ratio gets no resize, but its panel is drawn
+    // for the old ratio.
+    const qreal ratio = devicePixelRatioF();
+    if (!scaledBackground->isNull() && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
+        resized = true;
+
     if (resized && !background->isNull()) {
         const Fit fit = fitDesign(windowSize);
         const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
-        *scaledBackground = drawnPanel(fit, devicePixelRatioF());
-        if (scaledBackground->isNull())
-            *scaledBackground = background->scaled(pictureSize, Qt::KeepAspectRatio,
-                                                   Qt::SmoothTransformation);
+        *scaledBackground = drawnPanel(fit, ratio);
+        if (scaledBackground->isNull()) {
+            *scaledBackground = background->scaled((windowSize * ratio).boundedTo(MaxPictureSize),
+                                                   Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            scaledBackground->setDevicePixelRatio(ratio);
+        }
         *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
                                                panelRect(*scaledBackground, windowSize));
 

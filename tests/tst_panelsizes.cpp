@@ -9,6 +9,7 @@
 #include "vexoppmmeter.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QtTest>
 
 #include <cmath>
@@ -189,6 +190,7 @@ private slots:
     void numbersOnTheirMarks();
     void edgesAreSharpAt4K_data();
     void edgesAreSharpAt4K();
+    void panelOfAnotherRatioIsDrawnAgain();
 
 private:
     // The sizes whose device pixels stay within 4K, at the ratio this run has.
@@ -362,6 +364,30 @@ void TestPanelSizes::edgesAreSharpAt4K()
     }
     QVERIFY2(least >= leastBlur && most <= mostBlur,
              qPrintable(QStringLiteral("edges blurred over %1 to %2 rows").arg(least).arg(most)));
+}
+
+// A window that moves to a screen of another pixel ratio is not resized; its next paint still
+// draws the panel anew, at the ratio it now has.
+void TestPanelSizes::panelOfAnotherRatioIsDrawnAgain()
+{
+    MainWindow window;
+    window.resize(1920, 1080);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(!Access::resized(window));
+    const qreal ratio = window.devicePixelRatioF();
+    auto *panel = const_cast<QPixmap *>(Access::scaledBackground(window));
+    QCOMPARE(panel->devicePixelRatioF(), ratio);
+    QCOMPARE(panel->size(), QSize(1836, 1080) * ratio);
+    // As the window finds it after the move: drawn for a ratio it no longer has.
+    panel->setDevicePixelRatio(ratio * 1.5);
+    const qint64 stale = panel->cacheKey();
+
+    window.repaint();
+    QVERIFY(!Access::resized(window));
+    QVERIFY(Access::scaledBackground(window)->cacheKey() != stale);
+    QCOMPARE(Access::scaledBackground(window)->devicePixelRatioF(), ratio);
+    QCOMPARE(Access::scaledBackground(window)->size(), QSize(1836, 1080) * ratio);
 }
 
 ORVANE_TEST_MAIN(TestPanelSizes)
