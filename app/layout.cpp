@@ -4,10 +4,13 @@
 #include "clockstatus.h"
 #include "onairstatus.h"
 #include "mylabel.h"
+#include "panelpainter.h"
 #include "ui_mainwindow.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegion>
 #include <QResizeEvent>
 
 namespace DesignLayout {
@@ -58,6 +61,52 @@ namespace {
 // stored geometry, a window manager's whim) would otherwise cost gigabytes.
 const QSize MaxPictureSize(7680, 4320);
 
+// Set to "picture" to have the design picture scaled to the window instead of the panel
+// drawn at the window's size.
+const char *const PanelVariable = "ORVANE_PANEL";
+
+// The panel drawn at the window's own size and pixel ratio, so that its text, ticks and edges
+// are sharp. Null where it is not to be drawn: asked not to, the typeface missing, or a canvas
+// beyond the pictures' limit; the design picture, scaled, stands in then.
+QPixmap drawnPanel(const DesignLayout::Fit &fit, qreal dpr)
+{
+    if (qgetenv(PanelVariable) == "picture" || !Panel::canDraw())
+        return QPixmap();
+    const QSize device(qRound(fit.canvasWidth * dpr), qRound(fit.canvasHeight * dpr));
+    if (device.width() > MaxPictureSize.width() || device.height() > MaxPictureSize.height())
+        return QPixmap();
+    return QPixmap::fromImage(Panel::draw(fit, dpr));
+}
+
+// Where the panel stands in the window, in the window's pixels.
+QRect panelRect(const QPixmap &panel, QSize window)
+{
+    const qreal ratio = panel.devicePixelRatioF();
+    const QSize size(qRound(panel.width() / ratio), qRound(panel.height() / ratio));
+    return QRect(QPoint((window.width() - size.width()) / 2,
+                        (window.height() - size.height()) / 2),
+                 size);
+}
+
+// The margin texture stretched over `size`; only the margins around `panel` are drawn, since
+// the opaque panel hides the rest, and at 4K the margins are a twentieth of the window.
+QPixmap marginsAround(const QPixmap &texture, QSize size, const QRect &panel)
+{
+    if (texture.isNull())
+        return QPixmap();
+    QImage margins(size, QImage::Format_RGB32);
+    if (margins.isNull())
+        return QPixmap();
+    // What lies under the panel is never drawn, nor shown: paints keep to the margins.
+    QPainter painter(&margins);
+    const QRect whole(QPoint(0, 0), size);
+    painter.setClipRegion(QRegion(whole).subtracted(QRegion(panel)));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawPixmap(whole, texture);
+    painter.end();
+    return QPixmap::fromImage(std::move(margins));
+}
+
 } // namespace
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -73,14 +122,24 @@ void MainWindow::paintEvent(QPaintEvent *)
     using namespace DesignLayout;
     QPainter painter(this);
 
-    if (resized && !background->isNull()) {
-        const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
-        *scaledBackground
-            = background->scaled(pictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        *scaledEmptyBackground = emptyBackground->scaled(pictureSize, Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation);
+    // A window moved to a screen of another pixel ratio gets no resize, but its panel is drawn
+    // for the old ratio.
+    const qreal ratio = devicePixelRatioF();
+    if (!scaledBackground->isNull() && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
+        resized = true;
 
+    if (resized && !background->isNull()) {
         const Fit fit = fitDesign(windowSize);
+        const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
+        *scaledBackground = drawnPanel(fit, ratio);
+        if (scaledBackground->isNull()) {
+            *scaledBackground = background->scaled((windowSize * ratio).boundedTo(MaxPictureSize),
+                                                   Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            scaledBackground->setDevicePixelRatio(ratio);
+        }
+        *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
+                                               panelRect(*scaledBackground, windowSize));
+
         QWidget *const widgets[14] = {
             ui->ProgLeft,    ui->ProgRight,   ui->SubLeft,     ui->SubRight,
             ui->CrmLeft,     ui->CrmRight,    ui->AnalogClock, ui->DigitalClock,
@@ -121,8 +180,10 @@ void MainWindow::paintEvent(QPaintEvent *)
         update();
     }
 
+    // The panel is opaque: the texture is drawn only around it.
+    const QRect panel = panelRect(*scaledBackground, windowSize);
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(panel)));
     painter.drawPixmap(0, 0, *scaledEmptyBackground);
-    painter.drawPixmap((windowSize.width() - scaledBackground->width()) / 2,
-                       (windowSize.height() - scaledBackground->height()) / 2,
-                       *scaledBackground);
+    painter.setClipping(false);
+    painter.drawPixmap(panel.topLeft(), *scaledBackground);
 }

@@ -1,6 +1,6 @@
-// Times the main window's relayout (the first paint after a burst of resizes: both pictures
-// scaled smoothly, fourteen widgets moved, fonts and meter bars recomputed) and an ordinary
-// paint afterwards, at a few window sizes.
+// Times the main window's relayout (the first paint after a burst of resizes: the panel drawn
+// at the window's size, the margin texture scaled around it, fourteen widgets moved, fonts and
+// meter bars recomputed) and an ordinary paint afterwards, at a few window sizes.
 //
 //   bench_relayout [iterations]
 //
@@ -43,7 +43,7 @@ double timedRepaint(MainWindow &window)
     return timer.nsecsElapsed() / 1e6;
 }
 
-// The window's own drawing alone, without the widgets on it: the two pictures copied.
+// The window's own drawing alone, without the widgets on it: the panel and margins copied.
 double timedOwnPaint(MainWindow &window, QImage &target)
 {
     QElapsedTimer timer;

