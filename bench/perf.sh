@@ -2,14 +2,14 @@
 # Performance figures of the real program in a real window on a virtual display of its own,
 # beside a generic audio meter (jkmeter, 6 channels, from Debian's jmeters) as the yardstick:
 #
-# - CPU use of the program and of its X server (all threads, fields 14 and 15 of
-#   /proc/PID/stat), each case a fresh program on a fresh Xvfb of 1920 x 1080, the cases
-#   interleaved round by round (jkmeter, Orvane live and idle at 986 x 580, live and idle at
-#   1920 x 1080), so that a machine that gets busier part-way spoils every case alike rather
-#   than one. Live is 100 frames a second of programme-like levels on all six meters from
-#   orvane-feed on a socat pty pair; idle is no frames. jkmeter is fed pink noise from
-#   bench/jacknoise on a JACK server of its own with the dummy backend. The medians, and
-#   each case's ratio against jkmeter, program plus X server;
+# - CPU use of the program and of its X server (all threads, from their schedstat), each case
+#   a fresh program on a fresh Xvfb of 1920 x 1080, the cases interleaved round by round
+#   (jkmeter, Orvane live and idle at 986 x 580, live and idle at 1920 x 1080), so that a
+#   machine that gets busier part-way spoils every case alike rather than one. Live is 100
+#   frames a second of programme-like levels on all six meters from orvane-feed on a socat
+#   pty pair; idle is no frames. jkmeter is fed pink noise from bench/jacknoise on a JACK
+#   server of its own with the dummy backend. The medians, and each case's ratio against
+#   jkmeter, program plus X server;
 # - latency from a frame's arrival to the repaint of its meter, and the repaints a second,
 #   from the program's own trace (ORVANE_TRACE; see app/trace.h), in live runs at each size;
 # - start-up time from just before the exec to the first painted window (median of several
@@ -173,20 +173,29 @@ resize() {
     sleep 2
 }
 
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all of a process's threads in nanoseconds, from the scheduler's own account
+# (schedstat), which has none of the 10 ms steps of the clock ticks in /proc/PID/stat: an
+# idle figure of 0.1 % is 20 ms in 20 s, two of those steps.
+cpu_ns() {
+    if [ -r "/proc/$1/schedstat" ]; then
+        cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'
+    else
+        awk -v hz="$hz" '{ printf "%d", ($14 + $15) / hz * 1e9 }' "/proc/$1/stat"
+    fi
+}
 now_ns() { date +%s%N; }
 
 # cpu_over PID...: percent of one core that each process used over $seconds, on one line.
 cpu_over() {
     local before=() after=() t0 t1 p i
-    for p in "$@"; do before+=("$(ticks "$p")"); done
+    for p in "$@"; do before+=("$(cpu_ns "$p")"); done
     t0=$(now_ns)
     sleep "$seconds"
     t1=$(now_ns)
-    for p in "$@"; do after+=("$(ticks "$p")"); done
+    for p in "$@"; do after+=("$(cpu_ns "$p")"); done
     for i in "${!before[@]}"; do
-        awk -v a="${before[i]}" -v b="${after[i]}" -v hz="$hz" -v ns=$((t1 - t0)) \
-            'BEGIN { printf "%.2f ", (b - a) / hz / (ns / 1e9) * 100 }'
+        awk -v a="${before[i]}" -v b="${after[i]}" -v ns=$((t1 - t0)) \
+            'BEGIN { printf "%.2f ", (b - a) / ns * 100 }'
     done
     echo
 }
