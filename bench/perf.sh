@@ -185,19 +185,28 @@ cpu_ns() {
 }
 now_ns() { date +%s%N; }
 
-# cpu_over PID...: percent of one core that each process used over $seconds, on one line.
+# Times a process's main thread went to sleep and was woken, or was taken off the processor:
+# wake-ups of its event loop, fine to compare on a machine too busy for CPU figures.
+switches() {
+    awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { printf "%d", s }' "/proc/$1/status"
+}
+
+# cpu_over PID...: percent of one core that each process used over $seconds, and then the
+# first one's wake-ups a second, on one line.
 cpu_over() {
-    local before=() after=() t0 t1 p i
+    local before=() after=() t0 t1 p i w0 w1
+    w0=$(switches "$1")
     for p in "$@"; do before+=("$(cpu_ns "$p")"); done
     t0=$(now_ns)
     sleep "$seconds"
     t1=$(now_ns)
     for p in "$@"; do after+=("$(cpu_ns "$p")"); done
+    w1=$(switches "$1")
     for i in "${!before[@]}"; do
         awk -v a="${before[i]}" -v b="${after[i]}" -v ns=$((t1 - t0)) \
             'BEGIN { printf "%.2f ", (b - a) / ns * 100 }'
     done
-    echo
+    awk -v a="$w0" -v b="$w1" -v ns=$((t1 - t0)) 'BEGIN { printf "%.0f\n", (b - a) / (ns / 1e9) }'
 }
 
 start_feed() {
@@ -289,7 +298,8 @@ start_peer() {
 
 stop "$xvfb"
 # Interleaved CPU figures: round after round, each case a fresh X server and a fresh program.
-# One line per case and round in $work/cases: case, program %, X server %, VmHWM MB.
+# One line per case and round in $work/cases: case, program %, X server %, VmHWM MB, the
+# program's wake-ups a second.
 : >"$work/cases"
 for round in $(seq 1 "$runs"); do
     for c in $cases; do
@@ -301,7 +311,7 @@ for round in $(seq 1 "$runs"); do
         case $c in
             jk)
                 start_peer "$round"
-                read -r app_cpu x_cpu < <(cpu_over "$app" "$xvfb")
+                read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
                 hwm=$(hwm_mb "$app")
                 stop "$app"
                 for p in "${jack_pids[@]}"; do stop "$p"; done
@@ -319,7 +329,7 @@ for round in $(seq 1 "$runs"); do
                 find_window
                 resize "$w" "$h"
                 [ "${c#live}" != "$c" ] && start_feed
-                read -r app_cpu x_cpu < <(cpu_over "$app" "$xvfb")
+                read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
                 hwm=$(hwm_mb "$app")
                 [ "${c#live}" != "$c" ] && stop "$feeder"
                 stop "$app"
@@ -327,8 +337,9 @@ for round in $(seq 1 "$runs"); do
             *) echo "perf: unknown case $c" >&2; exit 1 ;;
         esac
         stop "$xvfb"
-        echo "$c $app_cpu $x_cpu $hwm" >>"$work/cases"
-        echo "perf: round $round $c: program $app_cpu %, X server $x_cpu % (load $(load1))" >&2
+        echo "$c $app_cpu $x_cpu $hwm $wakes" >>"$work/cases"
+        echo "perf: round $round $c: program $app_cpu %, X server $x_cpu %, $wakes wake-ups/s" \
+            "(load $(load1))" >&2
     done
 done
 
@@ -358,8 +369,8 @@ for c in $cases; do
         live1920shm) label="Orvane 1920 × 1080 live, MIT-SHM" ;;
         *) label=$c ;;
     esac
-    case_rows+=("$(printf '| %s | %.2f | %.2f | **%.2f** | %s | %s | %s MB |' "$label" "$prog" "$xs" \
-        "$sum" "$ratio" "$spread_sum" "$(median_of 4 "$c")")")
+    case_rows+=("$(printf '| %s | %.2f | %.2f | **%.2f** | %s | %s | %s | %s MB |' "$label" \
+        "$prog" "$xs" "$sum" "$ratio" "$spread_sum" "$(median_of 5 "$c")" "$(median_of 4 "$c")")")
 done
 load_cases=$(cut -d' ' -f1-3 /proc/loadavg)
 start_x
@@ -419,8 +430,9 @@ echo "Interleaved, $(nproc) cores, $runs rounds of ${seconds} s, each case a fre
     "fresh Xvfb 1920 × 1080; CPU % of one core, medians; load average $load_before before," \
     "$load_cases after"
 echo
-echo "| Case | program | X server | sum | sum / jkmeter | sums of the rounds | Peak memory (VmHWM) |"
-echo "|---|---|---|---|---|---|---|"
+echo "| Case | program | X server | sum | sum / jkmeter | sums of the rounds | wake-ups/s |" \
+    "Peak memory (VmHWM) |"
+echo "|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${case_rows[@]}"
 echo
 echo "Live runs with the trace, $runs of ${seconds} s per size (latencies of all runs together);" \
