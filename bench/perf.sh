@@ -23,7 +23,8 @@
 # ORVANE_BENCH_SECONDS (default 20) the measuring window; ORVANE_BENCH_STARTUPS (default 7)
 # the starts timed. ORVANE_BENCH_CASES picks the interleaved cases (default
 # "jk live986 idle986 live1920 idle1920"; "live986shm" and "live1920shm" run the program with
-# MIT-SHM on). Without jackd, jkmeter or jacknoise the jk case is left out and said so.
+# MIT-SHM on). ORVANE_BENCH_ENV adds VAR=value words to the program's environment in every
+# case, to try a toolkit setting without a rebuild. Without jackd, jkmeter or jacknoise the jk case is left out and said so.
 # The program runs serial only, never as a server, with a settings folder of its own.
 # Everything the script starts, it ends by process id.
 set -euo pipefail
@@ -124,7 +125,7 @@ write_settings() {
 
 # What a case adds to the program's environment (MIT-SHM on: the program turns it off unless
 # QT_XCB_NO_MITSHM is set, and Qt uses it when that is empty).
-meters_env=()
+read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
 
 # start_meters TRACEFILE: starts the program (traced when TRACEFILE is not empty); sets $app.
 start_meters() {
@@ -304,9 +305,9 @@ stop "$xvfb"
 for round in $(seq 1 "$runs"); do
     for c in $cases; do
         start_x
-        meters_env=()
+        read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
         case $c in
-            *shm) meters_env=(QT_XCB_NO_MITSHM=) ;;
+            *shm) meters_env+=(QT_XCB_NO_MITSHM=) ;;
         esac
         case $c in
             jk)
@@ -373,6 +374,7 @@ for c in $cases; do
         "$prog" "$xs" "$sum" "$ratio" "$spread_sum" "$(median_of 5 "$c")" "$(median_of 4 "$c")")")
 done
 load_cases=$(cut -d' ' -f1-3 /proc/loadavg)
+read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
 start_x
 
 rows=()
