@@ -63,6 +63,7 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
         s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
+    d.showClockSync = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
     settings.endGroup();
     return d;
 }
@@ -80,6 +81,7 @@ void DisplaySettings::write(QSettings &settings) const
         settings.setValue(pairKey(pair, "_threshold"), silence[pair].thresholdDb);
         settings.setValue(pairKey(pair, "_time"), silence[pair].seconds);
     }
+    settings.setValue(QStringLiteral("show_clock_sync"), showClockSync);
     settings.endGroup();
 }
 
@@ -87,7 +89,7 @@ bool DisplaySettings::operator==(const DisplaySettings &o) const
 {
     if (staleSeconds != o.staleSeconds || peakHold != o.peakHold
         || peakHoldUntilReset != o.peakHoldUntilReset || peakHoldSeconds != o.peakHoldSeconds
-        || overThresholdDb != o.overThresholdDb)
+        || overThresholdDb != o.overThresholdDb || showClockSync != o.showClockSync)
         return false;
     for (int pair = 0; pair < Pairs; ++pair) {
         if (silence[pair].enabled != o.silence[pair].enabled

@@ -27,6 +27,8 @@ struct DisplaySettings
         { false, -40.0, 10.0 },
         { false, -40.0, 10.0 },
     };
+    // The clock's lamp that says whether the system clock is synchronised.
+    bool showClockSync = true;
 
     static constexpr double MinStaleSeconds = 0.2;
     static constexpr double MaxStaleSeconds = 60.0;

@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include "mainwindow.h"
+#include "clockstatus.h"
 #include "onairstatus.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
@@ -112,6 +113,7 @@ void MainWindow::paintEvent(QPaintEvent *event)
         ui->DigitalClock->setDateDisplayFont(dateFont);
 
         onAir->layout(fit);
+        clockStatus->layout(fit);
 
         for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
                                      ui->CrmLeft, ui->CrmRight })

@@ -1,15 +1,20 @@
 #include "mainwindow.h"
 
 #include "ccommdialog.h"
+#include "ccountdowndialog.h"
 #include "cdisplaydialog.h"
+#include "cendtimedialog.h"
+#include "clockstatus.h"
 #include "layout.h"
 #include "levelframe.h"
 #include "onairstatus.h"
 #include "mylabel.h"
 #include "releasegate.h"
+#include "secondticker.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -60,6 +65,8 @@ MainWindow::MainWindow(QWidget *parent)
     , releasePaceMs(RepaintPacer::intervalMs(RepaintPacer::DefaultRefreshHz))
     , udpSocket(nullptr)
     , onAir(nullptr)
+    , secondTicker(nullptr)
+    , clockStatus(nullptr)
     , problemLabel(nullptr)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
@@ -186,9 +193,22 @@ MainWindow::MainWindow(QWidget *parent)
     digital->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
     digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 
+    clockStatus = new ClockStatus(this, ui->AnalogClock);
+    clockStatus->layout(DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height)));
+
     readSettings();
     onAir->apply(displaySettings);
+    clockStatus->apply(clockSettings);
+    clockStatus->setShowSync(displaySettings.showClockSync);
     setupCommunication();
+
+    // Both clocks change on the true second, in one paint, woken once a second instead of
+    // polling twenty times.
+    ui->AnalogClock->setDriven(true);
+    ui->DigitalClock->setDriven(true);
+    secondTicker = new SecondTicker(this);
+    connect(secondTicker, &SecondTicker::ticked, this, &MainWindow::secondTick);
+    secondTicker->start();
 
     // Steady steps a refresh apart, not the 5 % slack of a coarse timer: the meters' motion
     // shows every unevenness.
@@ -255,7 +275,49 @@ void MainWindow::openDisplaySettings()
         return;
     onAir->apply(displaySettings);
     wakeRelease();
+    clockStatus->setShowSync(displaySettings.showClockSync);
     writeSettings();
+}
+
+void MainWindow::secondTick()
+{
+    ui->AnalogClock->checkTime();
+    ui->DigitalClock->checkTime();
+    clockStatus->secondTick(QDateTime::currentMSecsSinceEpoch());
+    // The link lamp's NO DATA count and the silence lamps show whole seconds: while the meters
+    // rest there is no release tick to move them on, so this wake does.
+    if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))
+        resetMeters();
+}
+
+void MainWindow::openEndTime()
+{
+    CEndTimeDialog dialog(this, &clockSettings);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    clockStatus->apply(clockSettings);
+    writeSettings();
+}
+
+void MainWindow::openCountDown()
+{
+    CCountDownDialog dialog(this, &clockSettings);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    clockStatus->startCountDown(clockSettings.countDownSeconds,
+                                QDateTime::currentMSecsSinceEpoch());
+    writeSettings();
+}
+
+void MainWindow::restartCountDown()
+{
+    clockStatus->startCountDown(clockSettings.countDownSeconds,
+                                QDateTime::currentMSecsSinceEpoch());
+}
+
+void MainWindow::cancelCountDown()
+{
+    clockStatus->cancelCountDown();
 }
 
 void MainWindow::resetPeaksAndOvers()
@@ -269,6 +331,14 @@ QMenu *MainWindow::createContextMenu()
     auto *menu = new QMenu(this);
     menu->addAction(tr("Communication\u2026"), this, &MainWindow::openSettings);
     menu->addAction(tr("Display settings\u2026"), this, &MainWindow::openDisplaySettings);
+    menu->addSeparator();
+    menu->addAction(tr("End time\u2026"), this, &MainWindow::openEndTime);
+    menu->addAction(tr("Count down\u2026"), this, &MainWindow::openCountDown);
+    menu->addAction(tr("Restart count-down"), this, &MainWindow::restartCountDown,
+                    QKeySequence(Qt::Key_C));
+    if (clockStatus->countDownActive())
+        menu->addAction(tr("Cancel count-down"), this, &MainWindow::cancelCountDown,
+                        QKeySequence(Qt::Key_Escape));
     menu->addSeparator();
     menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
                     QKeySequence(Qt::Key_R));
@@ -284,8 +354,17 @@ void MainWindow::contextMenuEvent(QContextMenuEvent *event)
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_R && !(event->modifiers() & ~Qt::KeypadModifier)) {
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (event->key() == Qt::Key_R && plain) {
         resetPeaksAndOvers();
+        return;
+    }
+    if (event->key() == Qt::Key_C && plain) {
+        restartCountDown();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && plain && clockStatus->countDownActive()) {
+        cancelCountDown();
         return;
     }
     QMainWindow::keyPressEvent(event);

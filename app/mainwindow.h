@@ -2,6 +2,7 @@
 
 #include "comm_st.h"
 #include "displaysettings.h"
+#include "endtime.h"
 #include "framestream.h"
 #include "release.h"
 
@@ -11,7 +12,9 @@
 #include <QTimer>
 
 class CCommDialog;
+class ClockStatus;
 class OnAirStatus;
+class SecondTicker;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
@@ -35,12 +38,21 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+public slots:
+    // Just after each second boundary of the wall clock: the clocks show the new second
+    // together, and everything that counts whole seconds follows.
+    void secondTick();
+
 private slots:
     void onDataAvailable();
     void meterRelease();
     void openSettings();
     void openDisplaySettings();
     void resetPeaksAndOvers();
+    void openEndTime();
+    void openCountDown();
+    void restartCountDown();
+    void cancelCountDown();
     void udpReceive();
     void labelMeter1Clicked();
     void labelMeter2Clicked();
@@ -112,6 +124,12 @@ private:
     // The link lamp, peak marks, over and silence lamps, and what the operator set for them.
     OnAirStatus *onAir;
     DisplaySettings displaySettings;
+
+    // The one wake a second that drives both clocks; what the studio clock says beyond the
+    // time (synchronisation, end time, count-down) and what the operator set for it.
+    SecondTicker *secondTicker;
+    ClockStatus *clockStatus;
+    ClockSettings clockSettings;
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;

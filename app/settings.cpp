@@ -83,6 +83,7 @@ void MainWindow::readSettings()
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
     fitToDesktop();
     displaySettings = DisplaySettings::read(settings);
+    clockSettings = ClockSettings::read(settings);
 }
 
 void MainWindow::fitToDesktop()
@@ -133,6 +134,7 @@ bool MainWindow::writeSettings(int lockWaitMs)
     settings.setValue(QStringLiteral("labelMeter2"), labelMeter2->text());
     settings.setValue(QStringLiteral("labelMeter3"), labelMeter3->text());
     displaySettings.write(settings);
+    clockSettings.write(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         setSettingsProblem(tr("settings not saved"));

@@ -20,11 +20,16 @@ bool enabled = false;
 
 namespace {
 
-qint64 monotonicNs()
+qint64 nsOf(clockid_t id)
 {
     timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    clock_gettime(id, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+qint64 monotonicNs()
+{
+    return nsOf(CLOCK_MONOTONIC);
 }
 
 enum class Kind : quint8 {
@@ -38,6 +43,8 @@ enum class Kind : quint8 {
     DigitalClock,
     MeterPaint,
     Latency,
+    AnalogSecond,
+    DigitalSecond,
 };
 
 struct Event
@@ -104,6 +111,12 @@ private:
     qint64 awaiting[LevelFrame::Channels] = {};
     int lastBar[LevelFrame::Channels] = {};
     bool firstPaintSeen = false;
+    // The clocks and the second each showed at its last paint: a paint that shows a new
+    // second is stamped with the wall clock, whose fraction of a second is then its lag.
+    VexoAnalogClock *analog = nullptr;
+    VexoDigitalClock *digital = nullptr;
+    int analogShown = -1;
+    QString digitalShown;
 };
 
 Recorder *recorder = nullptr;
@@ -130,8 +143,13 @@ void Recorder::attach(QWidget *mainWindow)
         for (QTimer *timer : clock->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
             connect(timer, &QTimer::timeout, this, [this, kind] { record(kind, monotonicNs()); });
     };
-    watchClock(window->findChild<VexoAnalogClock *>(), Kind::AnalogClock);
-    watchClock(window->findChild<VexoDigitalClock *>(), Kind::DigitalClock);
+    analog = window->findChild<VexoAnalogClock *>();
+    digital = window->findChild<VexoDigitalClock *>();
+    watchClock(analog, Kind::AnalogClock);
+    watchClock(digital, Kind::DigitalClock);
+    for (QWidget *clock : { static_cast<QWidget *>(analog), static_cast<QWidget *>(digital) })
+        if (clock)
+            clock->installEventFilter(this);
 
     connect(&flushTimer, &QTimer::timeout, this, &Recorder::flush);
     flushTimer.start(500);
@@ -181,6 +199,20 @@ bool Recorder::eventFilter(QObject *watched, QEvent *event)
         }
         return false;
     }
+    if (watched == analog) {
+        if (analog->displayedSecond() != analogShown) {
+            analogShown = analog->displayedSecond();
+            record(Kind::AnalogSecond, at, 0, nsOf(CLOCK_REALTIME));
+        }
+        return false;
+    }
+    if (watched == digital) {
+        if (digital->timeText() != digitalShown) {
+            digitalShown = digital->timeText();
+            record(Kind::DigitalSecond, at, 0, nsOf(CLOCK_REALTIME));
+        }
+        return false;
+    }
     for (int i = 0; i < LevelFrame::Channels; ++i) {
         if (watched != meters[i])
             continue;
@@ -198,6 +230,7 @@ void Recorder::flush()
     static const char *const names[] = {
         "main",    "window", "firstpaint", "firstshown", "frame",
         "release", "clock",  "clock",      "meterpaint", "latency",
+        "secondpaint", "secondpaint",
     };
     for (int i = 0; i < count; ++i) {
         const Event &e = events[i];
@@ -210,6 +243,12 @@ void Recorder::flush()
         case Kind::DigitalClock:
             std::fprintf(file, "clock %lld %s\n", at,
                          e.kind == Kind::AnalogClock ? "analog" : "digital");
+            break;
+        case Kind::AnalogSecond:
+        case Kind::DigitalSecond:
+            std::fprintf(file, "secondpaint %lld %s %lld\n", at,
+                         e.kind == Kind::AnalogSecond ? "analog" : "digital",
+                         static_cast<long long>(e.value));
             break;
         case Kind::MeterPaint:
             std::fprintf(file, "meterpaint %lld %d\n", at, e.channel);

@@ -10,7 +10,10 @@ class QWidget;
 // Lines: "main T", "window T" (constructed), "firstpaint T", "firstshown T" (that paint is
 // flushed and the event loop is back), "frame T MASK" (channels whose target changed),
 // "release T", "clock T analog|digital", "meterpaint T CHANNEL",
-// "latency T CHANNEL NANOSECONDS", and "lost N" for events that did not fit the buffer.
+// "latency T CHANNEL NANOSECONDS", "secondpaint T analog|digital REALTIME" (the start of a
+// clock's first paint that shows a new second, with the wall clock's CLOCK_REALTIME
+// nanoseconds then: their part below the second is how late the second was shown), and
+// "lost N" for events that did not fit the buffer.
 //
 // Latency: a frame that changes a channel's target is pending on that channel until the next
 // release tick. If that tick moves the channel's bar by a pixel, the earliest such frame

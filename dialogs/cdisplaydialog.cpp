@@ -22,6 +22,7 @@ CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
         row.time->setValue(settings->silence[pair].seconds);
         connect(row.enabled, &QCheckBox::toggled, this, &CDisplayDialog::updateEnabled);
     }
+    ui->checkBox_show_clock_sync->setChecked(settings->showClockSync);
     updateEnabled();
 }
 
@@ -86,6 +87,7 @@ void CDisplayDialog::on_pushButton_ok_clicked()
         settings->silence[pair].thresholdDb = row.threshold->value();
         settings->silence[pair].seconds = row.time->value();
     }
+    settings->showClockSync = ui->checkBox_show_clock_sync->isChecked();
     accept();
 }
 

@@ -202,6 +202,9 @@ void TestOnAir::displaySettingsAreKept()
     menu.reset();
     QCOMPARE(entries, (QStringList{QStringLiteral("Communication\u2026"),
                                    QStringLiteral("Display settings\u2026"),
+                                   QStringLiteral("End time\u2026"),
+                                   QStringLiteral("Count down\u2026"),
+                                   QStringLiteral("Restart count-down"),
                                    QStringLiteral("Reset peaks and overs")}));
 
     ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {

@@ -48,6 +48,7 @@ VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     , CountDownWidth(2)
     , CountDownSpacing(1)
     , CountDownColor(QColor(255, 0, 255, 255))
+    , Driven(false)
     , timer(nullptr)
     , clock(nullptr)
 {
@@ -63,6 +64,18 @@ VexoAnalogClock::~VexoAnalogClock() = default;
 void VexoAnalogClock::setClockSource(const ClockSource *source)
 {
     clock = source;
+}
+
+void VexoAnalogClock::setDriven(bool value)
+{
+    if (value != Driven) {
+        Driven = value;
+        if (Driven)
+            timer->stop();
+        else
+            timer->start(100);
+        update();
+    }
 }
 
 void VexoAnalogClock::setHourLines(bool value)

@@ -48,6 +48,7 @@ class VexoAnalogClock : public QWidget
     Q_PROPERTY(int CountDownWidth READ getCountDownWidth WRITE setCountDownWidth)
     Q_PROPERTY(int CountDownSpacing READ getCountDownSpacing WRITE setCountDownSpacing)
     Q_PROPERTY(QColor CountDownColor READ getCountDownColor WRITE setCountDownColor)
+    Q_PROPERTY(bool Driven READ getDriven WRITE setDriven)
 
 public:
     explicit VexoAnalogClock(QWidget *parent = nullptr);
@@ -120,6 +121,10 @@ public:
     void setCountDownSpacing(int value);
     QColor getCountDownColor() const { return CountDownColor; }
     void setCountDownColor(QColor value);
+    // Driven: the owner calls checkTime() just after each second boundary, and the clock's
+    // own ten-a-second poll rests. Off, the clock keeps its own time.
+    bool getDriven() const { return Driven; }
+    void setDriven(bool value);
 
     int displayedHour() const { return hour; }
     int displayedMinute() const { return minute; }
@@ -174,6 +179,7 @@ private:
     int CountDownWidth;
     int CountDownSpacing;
     QColor CountDownColor;
+    bool Driven;
 
     QTimer *timer;
     const ClockSource *clock;

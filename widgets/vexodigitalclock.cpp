@@ -13,6 +13,7 @@ VexoDigitalClock::VexoDigitalClock(QWidget *parent)
     , TimeDisplay(true)
     , DateDisplay(true)
     , LastSecond(0)
+    , Driven(false)
     , timer(new QTimer(this))
     , clock(nullptr)
 {
@@ -27,6 +28,18 @@ VexoDigitalClock::~VexoDigitalClock() = default;
 void VexoDigitalClock::setClockSource(const ClockSource *source)
 {
     clock = source;
+}
+
+void VexoDigitalClock::setDriven(bool value)
+{
+    if (value != Driven) {
+        Driven = value;
+        if (Driven)
+            timer->stop();
+        else
+            timer->start(100);
+        update();
+    }
 }
 
 void VexoDigitalClock::setTimeDisplay(bool value)

@@ -22,6 +22,7 @@ class VexoDigitalClock : public QWidget
     Q_PROPERTY(QFont DateDisplayFont READ getDateDisplayFont WRITE setDateDisplayFont)
     Q_PROPERTY(QColor DateDisplayFontColor READ getDateDisplayFontColor
                    WRITE setDateDisplayFontColor)
+    Q_PROPERTY(bool Driven READ getDriven WRITE setDriven)
 
 public:
     explicit VexoDigitalClock(QWidget *parent = nullptr);
@@ -42,6 +43,10 @@ public:
     void setDateDisplayFont(QFont value);
     QColor getDateDisplayFontColor() const { return DateDisplayFontColor; }
     void setDateDisplayFontColor(QColor value);
+    // Driven: the owner calls checkTime() just after each second boundary, and the clock's
+    // own ten-a-second poll rests. Off, the clock keeps its own time.
+    bool getDriven() const { return Driven; }
+    void setDriven(bool value);
 
     QString timeText() const { return TimeText; }
     QString dateText() const { return DateText; }
@@ -63,6 +68,7 @@ private:
     int LastSecond;
     QString TimeText;
     QString DateText;
+    bool Driven;
 
     QTimer *timer;
     const ClockSource *clock;

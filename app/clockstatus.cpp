@@ -1,0 +1,210 @@
+#include "clockstatus.h"
+
+#include "layout.h"
+#include "vexoanalogclock.h"
+#include "vexolamp.h"
+
+#include <QFont>
+#include <QRect>
+#include <QWidget>
+
+namespace {
+
+const QColor SyncGreen(0, 196, 64);
+const QColor UnsyncAmber(255, 170, 0);
+const QColor EndAmber(255, 170, 0);
+const QColor EndRed(235, 22, 22);
+const QColor CountMagenta(255, 0, 255);
+const QColor TimeUpRed(235, 22, 22);
+const QColor Black(0, 0, 0);
+const QColor White(255, 255, 255);
+
+// On the dial, in design pixels: the sync lamp above the time, the time left to the end time
+// and the count-down under the date. All stay within the ring the hands sweep, so that no
+// lamp ever hides a hand.
+constexpr QRect SyncLamp(488, 228, 130, 19);
+constexpr int LowerRowY = 373;
+constexpr int LowerRowHeight = 21;
+constexpr int LowerSingleWidth = 120;
+constexpr int LowerPairWidth = 74;
+constexpr int LowerGap = 6;
+constexpr int DialCentreX = 553;
+constexpr int SyncPixelSize = 12;
+constexpr int LowerPixelSize = 15;
+
+// The analog clock's count-down arc covers the last minute.
+constexpr int ArcSeconds = 60;
+// The end-time lamp turns red with the clock's approach arc.
+constexpr int ApproachSeconds = 15;
+
+QFont lampFont(int pixelSize)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(qMax(1, pixelSize));
+    return font;
+}
+
+VexoLamp *makeLamp(QWidget *window, const QString &name)
+{
+    auto *lamp = new VexoLamp(window);
+    lamp->setObjectName(name);
+    lamp->setLit(true);
+    // Lamps on the dial only inform: a click goes to the window beneath.
+    lamp->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return lamp;
+}
+
+void setLampColours(VexoLamp *lamp, const QColor &lit, const QColor &text)
+{
+    lamp->setLitColor(lit);
+    lamp->setLitTextColor(text);
+}
+
+} // namespace
+
+ClockStatus::ClockStatus(QWidget *window, VexoAnalogClock *clock)
+    : QObject(window)
+    , analog(clock)
+    , syncLamp_(makeLamp(window, QStringLiteral("lamp_sync")))
+    , endLamp_(makeLamp(window, QStringLiteral("lamp_end_time")))
+    , countDownLamp_(makeLamp(window, QStringLiteral("lamp_count_down")))
+{
+    endLamp_->hide();
+    countDownLamp_->hide();
+    syncLamp_->setToolTip(tr("Synchronisation of the system clock, and its estimated error"));
+    sync.refresh();
+    showSync();
+}
+
+void ClockStatus::apply(const ClockSettings &s)
+{
+    settings = s;
+    const bool on = s.endMode != ClockSettings::EndOff;
+    const QTime &end = s.endMode == ClockSettings::EndHourly ? s.endHourly : s.endDaily;
+    // An hour of 24 or more marks the minutes and seconds of every hour.
+    analog->setEndTimeHour(s.endMode == ClockSettings::EndHourly ? 24 : end.hour());
+    analog->setEndTimeMinute(end.minute());
+    analog->setEndTimeSecond(end.second());
+    analog->setEndTime(on);
+    showEnd(0);
+}
+
+void ClockStatus::setShowSync(bool show)
+{
+    if (show == showSyncLamp)
+        return;
+    showSyncLamp = show;
+    syncLamp_->setVisible(show);
+}
+
+void ClockStatus::secondTick(qint64 nowMs)
+{
+    if (sync.tick())
+        showSync();
+    showEnd(nowMs);
+    if (countDown.update(nowMs) || countDown.state() == CountDown::TimeUp)
+        showCountDown();
+}
+
+void ClockStatus::startCountDown(int seconds, qint64 nowMs)
+{
+    countDown.start(seconds, nowMs);
+    showCountDown();
+}
+
+void ClockStatus::cancelCountDown()
+{
+    if (countDown.state() == CountDown::Idle)
+        return;
+    countDown.cancel();
+    showCountDown();
+}
+
+void ClockStatus::showSync()
+{
+    syncLamp_->setText(sync.legend());
+    if (sync.synchronised())
+        setLampColours(syncLamp_, SyncGreen, Black);
+    else
+        setLampColours(syncLamp_, UnsyncAmber, Black);
+}
+
+void ClockStatus::showEnd(qint64)
+{
+    // The time as the analog clock shows it, so that the words and the marker agree.
+    const QTime shown(analog->displayedHour(), analog->displayedMinute(),
+                      analog->displayedSecond());
+    const int left = EndTime::secondsLeft(settings, shown);
+    const bool visible = left >= 0 && left <= EndTime::AnnounceSeconds;
+    if (visible) {
+        endLamp_->setText(EndTime::leftText(left));
+        if (left <= ApproachSeconds)
+            setLampColours(endLamp_, EndRed, White);
+        else
+            setLampColours(endLamp_, EndAmber, Black);
+    }
+    if (visible != endLamp_->isVisibleTo(endLamp_->parentWidget())) {
+        endLamp_->setVisible(visible);
+        placeLamps();
+    }
+}
+
+void ClockStatus::showCountDown()
+{
+    const CountDown::State state = countDown.state();
+    const bool visible = state != CountDown::Idle;
+    if (state == CountDown::Running) {
+        countDownLamp_->setText(countDown.text());
+        countDownLamp_->setLit(true);
+        setLampColours(countDownLamp_, CountMagenta, White);
+        analog->setCountDownColor(CountMagenta);
+        analog->setCountDownTime(countDown.secondsLeft() <= ArcSeconds
+                                     ? float(countDown.secondsLeft())
+                                     : 0.0f);
+    } else if (state == CountDown::TimeUp) {
+        countDownLamp_->setText(countDown.text());
+        setLampColours(countDownLamp_, TimeUpRed, White);
+        // A lamp that blinks once a second and a full red ring: seen from across the room.
+        countDownLamp_->setLit(!countDownLamp_->getLit());
+        analog->setCountDownColor(TimeUpRed);
+        analog->setCountDownTime(float(ArcSeconds));
+    } else {
+        analog->setCountDownTime(0.0f);
+    }
+    if (visible != countDownLamp_->isVisibleTo(countDownLamp_->parentWidget())) {
+        countDownLamp_->setVisible(visible);
+        countDownLamp_->setLit(true);
+        placeLamps();
+    }
+}
+
+void ClockStatus::layout(const DesignLayout::Fit &fit)
+{
+    fit_ = fit;
+    syncLamp_->setGeometry(DesignLayout::scaleRect(SyncLamp, fit));
+    syncLamp_->setFont(lampFont(int(float(SyncPixelSize) * fit.scale + 0.5f)));
+    const QFont lower = lampFont(int(float(LowerPixelSize) * fit.scale + 0.5f));
+    endLamp_->setFont(lower);
+    countDownLamp_->setFont(lower);
+    placeLamps();
+}
+
+void ClockStatus::placeLamps()
+{
+    const DesignLayout::Fit &fit = fit_;
+    const bool end = endLamp_->isVisibleTo(endLamp_->parentWidget());
+    const bool count = countDownLamp_->isVisibleTo(countDownLamp_->parentWidget());
+    if (end && count) {
+        const int left = DialCentreX - LowerGap / 2 - LowerPairWidth;
+        endLamp_->setGeometry(DesignLayout::scaleRect(
+            QRect(left, LowerRowY, LowerPairWidth, LowerRowHeight), fit));
+        countDownLamp_->setGeometry(DesignLayout::scaleRect(
+            QRect(DialCentreX + LowerGap / 2, LowerRowY, LowerPairWidth, LowerRowHeight), fit));
+        return;
+    }
+    const QRect single(DialCentreX - LowerSingleWidth / 2, LowerRowY, LowerSingleWidth,
+                       LowerRowHeight);
+    endLamp_->setGeometry(DesignLayout::scaleRect(single, fit));
+    countDownLamp_->setGeometry(DesignLayout::scaleRect(single, fit));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "clocksync.h"
+#include "countdown.h"
+#include "endtime.h"
+#include "layout.h"
+
+#include <QObject>
+
+class VexoAnalogClock;
+class VexoLamp;
+class QWidget;
+
+// What the studio clock says beyond the time: whether the time can be trusted, how long until
+// the end time, and a count-down. It holds their state and their lamps on the dial, and sets
+// the analog clock's end-time marker and count-down arc; the window calls secondTick() from
+// its one wake a second, so none of it wakes the program on its own.
+class ClockStatus : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The lamps become children of `window`, on the analog clock's dial.
+    ClockStatus(QWidget *window, VexoAnalogClock *analog);
+
+    void apply(const ClockSettings &settings);
+    void setShowSync(bool show);
+
+    // `nowMs` is the wall clock's time, read just after a second boundary.
+    void secondTick(qint64 nowMs);
+
+    void startCountDown(int seconds, qint64 nowMs);
+    void cancelCountDown();
+    bool countDownActive() const { return countDown.state() != CountDown::Idle; }
+    const CountDown &countDownState() const { return countDown; }
+
+    ClockSyncWatch &syncWatch() { return sync; }
+
+    void layout(const DesignLayout::Fit &fit);
+
+    VexoLamp *syncLamp() const { return syncLamp_; }
+    VexoLamp *endLamp() const { return endLamp_; }
+    VexoLamp *countDownLamp() const { return countDownLamp_; }
+
+private:
+    void showSync();
+    void showEnd(qint64 nowMs);
+    void showCountDown();
+    void placeLamps();
+
+    VexoAnalogClock *analog;
+    VexoLamp *syncLamp_;
+    VexoLamp *endLamp_;
+    VexoLamp *countDownLamp_;
+
+    ClockSettings settings;
+    ClockSyncWatch sync;
+    CountDown countDown;
+    bool showSyncLamp = true;
+    // The window's layout, kept for placing the lamps when one appears or goes.
+    DesignLayout::Fit fit_ = DesignLayout::fitDesign(
+        QSize(DesignLayout::Width, DesignLayout::Height));
+};

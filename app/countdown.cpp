@@ -1,0 +1,69 @@
+#include "countdown.h"
+
+#include <QObject>
+
+namespace {
+
+qint64 secondOf(qint64 ms)
+{
+    // To the nearest second, halves up; floor division keeps times before 1970 in step too.
+    const qint64 shifted = ms + 500;
+    return shifted >= 0 ? shifted / 1000 : (shifted - 999) / 1000;
+}
+
+} // namespace
+
+void CountDown::start(int seconds, qint64 nowMs)
+{
+    lengthSeconds = qMax(1, seconds);
+    endSecond = secondOf(nowMs) + lengthSeconds;
+    current = Running;
+    left = lengthSeconds;
+    update(nowMs);
+}
+
+void CountDown::cancel()
+{
+    current = Idle;
+    left = 0;
+}
+
+bool CountDown::update(qint64 nowMs)
+{
+    if (current == Idle)
+        return false;
+    const State was = current;
+    const int wasLeft = left;
+    const qint64 toGo = endSecond - secondOf(nowMs);
+    if (toGo > 0) {
+        // A clock set back while counting must not lengthen the count beyond its start.
+        left = int(qMin<qint64>(toGo, lengthSeconds));
+        current = Running;
+    } else if (toGo > -TimeUpSeconds) {
+        left = 0;
+        current = TimeUp;
+    } else {
+        left = 0;
+        current = Idle;
+    }
+    return current != was || left != wasLeft;
+}
+
+QString CountDown::text() const
+{
+    switch (current) {
+    case Idle:
+        return QString();
+    case TimeUp:
+        return QObject::tr("TIME UP");
+    case Running:
+        break;
+    }
+    const int s = left;
+    if (s < 3600)
+        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
