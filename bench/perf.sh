@@ -19,12 +19,17 @@
 #
 # Figures are only worth having on a quiet machine: it first waits, for at most
 # ORVANE_BENCH_WAIT seconds (default 1200), until the 1-minute load average is below 1.0,
-# and prints the load average with the figures. ORVANE_BENCH_RUNS (default 3) rounds;
-# ORVANE_BENCH_SECONDS (default 20) the measuring window; ORVANE_BENCH_STARTUPS (default 7)
-# the starts timed. ORVANE_BENCH_CASES picks the interleaved cases (default
-# "jk live986 idle986 live1920 idle1920"; "live986shm" and "live1920shm" run the program with
-# MIT-SHM on). ORVANE_BENCH_ENV adds VAR=value words to the program's environment in every
-# case, to try a toolkit setting without a rebuild. Without jackd, jkmeter or jacknoise the jk case is left out and said so.
+# and prints the load average with the figures. Knobs:
+#   ORVANE_BENCH_RUNS     rounds of the interleaved cases (default 3)
+#   ORVANE_BENCH_SECONDS  the measuring window (default 20)
+#   ORVANE_BENCH_STARTUPS starts timed (default 7)
+#   ORVANE_BENCH_TRACED   traced live runs per size (default: the rounds); 0 starts and 0
+#                         traced runs leave only the CPU table, for a quick comparison
+#   ORVANE_BENCH_CASES    the interleaved cases (default "jk live986 idle986 live1920
+#                         idle1920"; "live986shm" and "live1920shm" have MIT-SHM on)
+#   ORVANE_BENCH_ENV      VAR=value words added to the program's environment in every case,
+#                         to try a toolkit setting without a rebuild
+# Without jackd, jkmeter or jacknoise the jk case is left out, and it says so.
 # The program runs serial only, never as a server, with a settings folder of its own.
 # Everything the script starts, it ends by process id.
 set -euo pipefail
@@ -33,6 +38,7 @@ build=${1:-build}
 seconds=${ORVANE_BENCH_SECONDS:-20}
 startups=${ORVANE_BENCH_STARTUPS:-7}
 runs=${ORVANE_BENCH_RUNS:-3}
+traced=${ORVANE_BENCH_TRACED:-$runs}
 maxwait=${ORVANE_BENCH_WAIT:-1200}
 cases=${ORVANE_BENCH_CASES:-jk live986 idle986 live1920 idle1920}
 hz=$(getconf CLK_TCK)
@@ -387,7 +393,7 @@ for size in 986x580 1920x1080; do
     : >"$work/repaints"
     # Each run is a new start: how the console's frames, the release ticks and the clocks'
     # ticks fall together differs from start to start, and so does the cost of waking up.
-    for run in $(seq 1 "$runs"); do
+    for run in $(seq 1 "$traced"); do
         trace="$work/live$size.$run.trace"
         start_meters "$trace"
         find_window
@@ -437,7 +443,7 @@ echo "| Case | program | X server | sum | sum / jkmeter | sums of the rounds | w
 echo "|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${case_rows[@]}"
 echo
-echo "Live runs with the trace, $runs of ${seconds} s per size (latencies of all runs together);" \
+echo "Live runs with the trace, $traced of ${seconds} s per size (latencies of all runs together);" \
     "load average $load_after after"
 echo
 echo "| Window | Latency p50 / p99 / max (samples) | of it after the tick, p50 / p99 |" \
