@@ -23,7 +23,7 @@ const QColor White(255, 255, 255);
 // and the count-down under the date. All stay within the ring the hands sweep, so that no
 // lamp ever hides a hand.
 constexpr QRect SyncLamp(488, 228, 130, 19);
-constexpr int LowerRowY = 373;
+constexpr int LowerRowY = 375;
 constexpr int LowerRowHeight = 21;
 constexpr int LowerSingleWidth = 120;
 constexpr int LowerPairWidth = 74;

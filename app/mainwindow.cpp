@@ -153,6 +153,9 @@ MainWindow::MainWindow(QWidget *parent)
     clock->setMinuteHandBorder(8);
     clock->setMinuteHandLength(28);
     clock->setMinuteHandWidth(8);
+    // The end-time marker, when the operator sets one, must be seen across the room.
+    clock->setEndTimeLength(14);
+    clock->setEndTimeWidth(3);
 
     for (VexoPPMMeter *meter :
          { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight }) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwindow.h"
+#include "clockstatus.h"
 #include "onairstatus.h"
 
 #include <QSerialPort>
@@ -54,4 +55,7 @@ struct MainWindowTestAccess
     static DisplaySettings &displaySettings(MainWindow &w) { return w.displaySettings; }
     static QMenu *createContextMenu(MainWindow &w) { return w.createContextMenu(); }
     static void openDisplaySettings(MainWindow &w) { w.openDisplaySettings(); }
+    static ClockStatus *clockStatus(MainWindow &w) { return w.clockStatus; }
+    static ClockSettings &clockSettings(MainWindow &w) { return w.clockSettings; }
+    static SecondTicker *secondTicker(MainWindow &w) { return w.secondTicker; }
 };

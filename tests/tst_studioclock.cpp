@@ -1,0 +1,243 @@
+// The studio clock on a real window: one wake a second drives both clocks, the end-time marker
+// stands where the face's geometry puts it, the sync lamp follows the kernel's answer, and a
+// count-down runs from the C key to time up.
+#include "clockstatus.h"
+#include "fixedclock.h"
+#include "mainwindowprobe.h"
+#include "paintcounter.h"
+#include "secondticker.h"
+#include "testsupport.h"
+#include "vexoanalogclock.h"
+#include "vexodigitalclock.h"
+#include "vexolamp.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QtMath>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// The analog clock's face in the window's pixels: radius in face units, angle clockwise from
+// 12 o'clock.
+QPoint facePoint(const VexoAnalogClock *clock, const QWidget *window, double radius,
+                 double degrees)
+{
+    const QPoint origin = clock->mapTo(window, QPoint(0, 0));
+    const QPointF centre(origin.x() + clock->width() / 2, origin.y() + clock->height() / 2);
+    const double scale = qMin(clock->width(), clock->height()) / 200.0;
+    const double a = qDegreesToRadians(degrees);
+    const QPointF p = centre + QPointF(radius * std::sin(a), -radius * std::cos(a)) * scale;
+    return QPoint(qFloor(p.x()), qFloor(p.y()));
+}
+
+bool isRed(const QColor &c)
+{
+    return c.red() > 180 && c.green() < 80 && c.blue() < 80;
+}
+
+// The colour most of a lamp's pixels have: its lit window, whatever the legend.
+QColor lampColour(const QImage &image, const QRect &lamp)
+{
+    QMap<QRgb, int> counts;
+    for (int y = lamp.top() + 2; y < lamp.bottom() - 1; ++y)
+        for (int x = lamp.left() + 2; x < lamp.right() - 1; ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb best = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return QColor(best);
+}
+
+} // namespace
+
+class TestStudioClock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void clocksChangeTogetherOnTheSecond();
+    void endTimeMarkerAndTimeLeft();
+    void syncLampFollowsTheKernel();
+    void countDownFromKeyToTimeUp();
+
+private:
+    void setTime(const QTime &t);
+    QImage shot();
+
+    std::unique_ptr<MainWindow> window;
+    FixedClock time;
+    VexoAnalogClock *analog = nullptr;
+    VexoDigitalClock *digital = nullptr;
+    ClockStatus *status = nullptr;
+};
+
+void TestStudioClock::init()
+{
+    OrvaneTest::isolatedSettings().clear();
+    window = std::make_unique<MainWindow>();
+    analog = window->findChild<VexoAnalogClock *>();
+    digital = window->findChild<VexoDigitalClock *>();
+    QVERIFY(analog && digital);
+    status = MainWindowTestAccess::clockStatus(*window);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestStudioClock::cleanup()
+{
+    window.reset();
+}
+
+void TestStudioClock::setTime(const QTime &t)
+{
+    time.set(QDateTime(QDate(2026, 12, 8), t));
+    analog->setClockSource(&time);
+    digital->setClockSource(&time);
+    window->secondTick();
+}
+
+QImage TestStudioClock::shot()
+{
+    flushPaints();
+    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The clocks' own polls rest; the window's wake, one a second just after the boundary, is
+// what moves both of them.
+void TestStudioClock::clocksChangeTogetherOnTheSecond()
+{
+    QVERIFY(analog->getDriven());
+    QVERIFY(digital->getDriven());
+    SecondTicker *ticker = MainWindowTestAccess::secondTicker(*window);
+    QVERIFY(ticker->isActive());
+
+    analog->setClockSource(&time);
+    digital->setClockSource(&time);
+    time.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+    // Only the wake reads the time: standing still, the clocks show the old second.
+    QTRY_COMPARE_WITH_TIMEOUT(digital->timeText(), QStringLiteral("10:15:30"), 3000);
+    QCOMPARE(analog->displayedSecond(), 30);
+    time.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 31)));
+    QTRY_COMPARE_WITH_TIMEOUT(digital->timeText(), QStringLiteral("10:15:31"), 3000);
+    QCOMPARE(analog->displayedSecond(), 31);
+
+    // A widget on its own still keeps time by itself.
+    VexoDigitalClock alone;
+    FixedClock own(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 5)));
+    alone.setClockSource(&own);
+    QTRY_COMPARE_WITH_TIMEOUT(alone.timeText(), QStringLiteral("08:00:05"), 2000);
+}
+
+void TestStudioClock::endTimeMarkerAndTimeLeft()
+{
+    ClockSettings &settings = MainWindowTestAccess::clockSettings(*window);
+    settings.endMode = ClockSettings::EndHourly;
+    settings.endHourly = QTime(0, 22, 30);
+    status->apply(settings);
+    QCOMPARE(analog->getEndTimeHour(), 24);
+    QCOMPARE(analog->getEndTimeMinute(), 22);
+    QCOMPARE(analog->getEndTimeSecond(), 30);
+
+    // 17.5 minutes before: the marker at 22.5 minutes, no words yet, no approach arc.
+    setTime(QTime(14, 5, 0));
+    QImage image = shot();
+    const double marker = 22.5 * 6.0;
+    QVERIFY(isRed(image.pixelColor(facePoint(analog, window.get(), 90, marker))));
+    QVERIFY(!isRed(image.pixelColor(facePoint(analog, window.get(), 90, 360 - marker))));
+    QVERIFY(!isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 30))));
+    QVERIFY(status->endLamp()->isHidden());
+
+    // Ten minutes before, the time left shows under the date.
+    setTime(QTime(14, 12, 30));
+    QVERIFY(status->endLamp()->isVisible());
+    QCOMPARE(status->endLamp()->getText(), QStringLiteral("\u221210:00"));
+
+    // Ten seconds before: the approach arc has run two thirds of the way back from the
+    // marker, and the time left turns red.
+    setTime(QTime(14, 22, 20));
+    image = shot();
+    QCOMPARE(status->endLamp()->getText(), QStringLiteral("\u221200:10"));
+    QVERIFY(isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 30))));
+    QVERIFY(!isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 80))));
+    QVERIFY(isRed(lampColour(image, status->endLamp()->geometry())));
+
+    // Passed: no words until the next hour's last ten minutes.
+    setTime(QTime(14, 22, 31));
+    QVERIFY(status->endLamp()->isHidden());
+}
+
+void TestStudioClock::syncLampFollowsTheKernel()
+{
+    VexoLamp *lamp = status->syncLamp();
+    QVERIFY(lamp->isVisible());
+    // Where nothing is injected, the lamp says what the kernel says, and never guesses.
+    QCOMPARE(lamp->getText(), ClockSync::legend(ClockSync::readKernel()));
+
+    KernelClock kernel { true, 0, 120000, 3000 };
+    status->syncWatch().setReader([&kernel] { return kernel; });
+    setTime(QTime(9, 41, 10));
+    QCOMPARE(lamp->getText(), QStringLiteral("SYNC \u00b13 ms"));
+    QImage image = shot();
+    QColor c = lampColour(image, lamp->geometry());
+    QVERIFY2(c.green() > 150 && c.red() < 80, qPrintable(c.name()));
+
+    // The time daemon stopped: the kernel's maximum error grows past 16 s.
+    kernel = KernelClock { true, 0, 16000000, 16000000 };
+    for (int s = 0; s < ClockSyncWatch::IntervalSeconds; ++s)
+        setTime(QTime(9, 41, 11 + s));
+    QCOMPARE(lamp->getText(), QStringLiteral("NOT SYNCED"));
+    image = shot();
+    c = lampColour(image, lamp->geometry());
+    QVERIFY2(c.red() > 200 && c.green() > 120 && c.blue() < 60, qPrintable(c.name()));
+
+    // "Display settings..." can hide it.
+    MainWindowTestAccess::displaySettings(*window).showClockSync = false;
+    status->setShowSync(false);
+    QVERIFY(lamp->isHidden());
+}
+
+void TestStudioClock::countDownFromKeyToTimeUp()
+{
+    ClockSettings &settings = MainWindowTestAccess::clockSettings(*window);
+    settings.countDownSeconds = 180;
+    setTime(QTime(16, 0, 0));
+    QTest::keyClick(window.get(), Qt::Key_C);
+    VexoLamp *lamp = status->countDownLamp();
+    QVERIFY(lamp->isVisible());
+    QCOMPARE(lamp->getText(), QStringLiteral("3:00"));
+    // More than a minute to go: no arc yet.
+    QCOMPARE(analog->getCountDownTime(), 0.0f);
+
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    status->secondTick(start + 157 * 1000);
+    QCOMPARE(lamp->getText(), QStringLiteral("0:23"));
+    QCOMPARE(analog->getCountDownTime(), 23.0f);
+
+    status->secondTick(start + 180 * 1000 + 1);
+    QCOMPARE(lamp->getText(), QStringLiteral("TIME UP"));
+    QCOMPARE(analog->getCountDownTime(), 60.0f);
+    QVERIFY(isRed(analog->getCountDownColor()));
+    status->secondTick(start + 186 * 1000);
+    QVERIFY(lamp->isHidden());
+    QCOMPARE(analog->getCountDownTime(), 0.0f);
+
+    // C again starts the last one anew, Esc ends it.
+    QTest::keyClick(window.get(), Qt::Key_C);
+    QCOMPARE(lamp->getText(), QStringLiteral("3:00"));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QVERIFY(lamp->isHidden());
+    QVERIFY(!status->countDownActive());
+}
+
+ORVANE_TEST_MAIN(TestStudioClock)
+#include "tst_studioclock.moc"
