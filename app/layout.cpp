@@ -5,9 +5,7 @@
 #include "onairstatus.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
-#include "vexoppmmeter.h"
 
-#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -70,7 +68,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     resized = true;
 }
 
-void MainWindow::paintEvent(QPaintEvent *event)
+void MainWindow::paintEvent(QPaintEvent *)
 {
     using namespace DesignLayout;
     QPainter painter(this);
@@ -127,21 +125,4 @@ void MainWindow::paintEvent(QPaintEvent *event)
     painter.drawPixmap((windowSize.width() - scaledBackground->width()) / 2,
                        (windowSize.height() - scaledBackground->height()) / 2,
                        *scaledBackground);
-
-    // The meters that moved, in this one pass, rather than each opening a painter of its own.
-    const QRegion &dirty = event->region();
-    for (VexoPPMMeter *meter :
-         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight }) {
-        if (!meter->getPaintedByOwner() || !meter->isVisible())
-            continue;
-        const QRect area(meter->mapTo(this, QPoint(0, 0)), meter->size());
-        if (!dirty.intersects(area))
-            continue;
-        painter.save();
-        painter.translate(area.topLeft());
-        // A meter's own paint is clipped to the meter; so is this one.
-        painter.setClipRect(QRect(QPoint(0, 0), area.size()), Qt::IntersectClip);
-        meter->paintMeter(painter);
-        painter.restore();
-    }
 }

@@ -158,11 +158,8 @@ MainWindow::MainWindow(QWidget *parent)
     clock->setEndTimeWidth(3);
 
     for (VexoPPMMeter *meter :
-         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight }) {
+         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
         meter->setGradientForground(true);
-        // The window paints the six in its own pass: one painter a repaint instead of six.
-        meter->setPaintedByOwner(true);
-    }
 
     VexoPPMMeter *const meters[LevelFrame::Channels] = {
         ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,

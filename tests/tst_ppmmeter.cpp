@@ -627,7 +627,6 @@ void TestPPMMeter::metaObjectNamesAndAliases()
         "MaxBackgroundColor", "MinBackgroundColor", "SkinEnvironmentVariable",
         "PPMMeterBackgroundFileName", "PeakHold",       "PeakHoldTime",
         "PeakFallPerSecond",  "PeakColor",          "PeakMarkHeight",
-        "PaintedByOwner",
     };
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {

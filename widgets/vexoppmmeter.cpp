@@ -97,7 +97,6 @@ VexoPPMMeter::VexoPPMMeter(QWidget *parent)
     , PeakMarkHeight(2)
     , Peak()
     , PeakHeight(0)
-    , PaintedByOwner(false)
 {
     updateScaleConstants();
     loadBackgroundImage();
@@ -381,26 +380,9 @@ void VexoPPMMeter::loadBackgroundImage()
     BackgroundImage = image;
 }
 
-void VexoPPMMeter::setPaintedByOwner(bool value)
-{
-    if (value == PaintedByOwner)
-        return;
-    PaintedByOwner = value;
-    // The owner paints under the meter, in its own pass: the meter must let it through.
-    setAttribute(Qt::WA_OpaquePaintEvent, !PaintedByOwner);
-    update();
-}
-
 void VexoPPMMeter::paintEvent(QPaintEvent *)
 {
-    if (PaintedByOwner)
-        return;
     QPainter painter(this);
-    paintMeter(painter);
-}
-
-void VexoPPMMeter::paintMeter(QPainter &painter) const
-{
     // No antialiasing: every shape here is a rectangle on whole pixels, where it would change no
     // pixel, but it sends each fill through the raster engine's coverage rasterizer, which made
     // a meter's paint about nine times as slow; six meters repaint hundreds of times a second.

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 class QImage;
-class QPainter;
 class QPaintEvent;
 
 // Vertical peak programme meter: one level in dB as a bar rising from the bottom edge over a
@@ -40,10 +39,6 @@ class VexoPPMMeter : public QWidget
     Q_PROPERTY(double PeakFallPerSecond READ getPeakFallPerSecond WRITE setPeakFallPerSecond)
     Q_PROPERTY(QColor PeakColor READ getPeakColor WRITE setPeakColor)
     Q_PROPERTY(int PeakMarkHeight READ getPeakMarkHeight WRITE setPeakMarkHeight)
-    // Off by default: the meter paints itself. On, it paints nothing of its own and lets its
-    // owner's painting show through, and the owner draws it with paintMeter() in its own
-    // pass: a window of many meters then opens one painter per repaint instead of one each.
-    Q_PROPERTY(bool PaintedByOwner READ getPaintedByOwner WRITE setPaintedByOwner)
 
 public:
     explicit VexoPPMMeter(QWidget *parent = nullptr);
@@ -94,12 +89,6 @@ public:
     void setPeakColor(const QColor &color);
     int getPeakMarkHeight() const { return PeakMarkHeight; }
     void setPeakMarkHeight(int rows);
-    bool getPaintedByOwner() const { return PaintedByOwner; }
-    void setPaintedByOwner(bool value);
-
-    // Draws the meter from its cache with `painter`, whose origin is the meter's top-left
-    // corner: what the meter's own paint draws.
-    void paintMeter(QPainter &painter) const;
 
     // The monotonic milliseconds the peak mark's timing follows; tests put a clock of their
     // own here. Shared by all meters, so that a pair's marks fall together.
@@ -172,5 +161,4 @@ private:
     int PeakMarkHeight;
     PeakHoldState Peak;
     int PeakHeight;
-    bool PaintedByOwner;
 };
