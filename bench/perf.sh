@@ -407,11 +407,13 @@ for size in 986x580 1920x1080; do
         # the wait for that tick, at most one tick interval by design.
         awk '$1 == "release" { tick = $2 } $1 == "latency" { print ($2 - tick) / 1e6 }' \
             "$trace" >>"$work/aftertick.ms"
-        # Longest wait between release ticks, and between clock ticks, while frames came in.
+        # Longest wait between release ticks, and between clock ticks (a polling clock's, or
+        # a driven clock's paints of a new second), while frames came in.
         awk '
             $1 == "frame" && !live { live = 1 }
             live && $1 == "release" { if (r && $2 - r > mr) mr = $2 - r; r = $2 }
-            live && $1 == "clock" { if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
+            live && ($1 == "clock" || $1 == "secondpaint") {
+                if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
             END { printf "%.1f %.1f\n", mr / 1e6, mc / 1e6 }' "$trace" >>"$work/gaps"
         # Repaints of the meters a second while frames came in: meter paints less than a
         # millisecond apart are one repaint of the window.
