@@ -6,8 +6,9 @@
 #
 #   bench/secondlag.sh [build-dir] [seconds]      (defaults: build, 30)
 #
-# Prints the median and the maximum lag of each clock, how many seconds were painted, and the
-# largest gap between the two clocks' paints of one second. The program runs with a settings
+# Prints the median and the maximum lag of each clock, how many seconds were painted, how many
+# were skipped or painted twice, and the largest gap between the two clocks' paints of one
+# second. The program runs with a settings
 # folder of its own and no input; everything the script starts, it ends by process id.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,6 +61,12 @@ for clock in analog digital; do
         END { if (NR == 0) { print c ": no seconds painted"; exit 1 }
               printf "%-8s seconds %3d  lag median %7.2f ms  max %7.2f ms\n", c, NR,
                      v[int((NR + 1) / 2)], v[NR] }' "$work/$clock"
+done
+# In normal running every second is painted once: none skipped, none twice.
+for clock in analog digital; do
+    awk -v c="$clock" '$1 == c { if (n++ && $3 != last + 1) { if ($3 <= last) r++; else k += $3 - last - 1 }
+            last = $3 }
+        END { printf "%-8s skipped %d, repeated %d seconds\n", c, k, r }' "$work/lags"
 done
 # Both clocks' paints of one wall second, apart by at most this much.
 awk '{ at[$3, $1] = $4 } END { for (k in at) { split(k, p, SUBSEP)

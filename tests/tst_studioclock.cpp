@@ -1,7 +1,10 @@
 // The studio clock on a real window: one wake a second drives both clocks, the end-time marker
 // stands where the face's geometry puts it, the sync lamp follows the kernel's answer, and a
 // count-down runs from the C key to time up.
+#include "ccountdowndialog.h"
+#include "cendtimedialog.h"
 #include "clockstatus.h"
+#include "modalanswer.h"
 #include "fixedclock.h"
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
@@ -13,6 +16,10 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTimeEdit>
 #include <QtMath>
 
 #include <cmath>
@@ -69,6 +76,7 @@ private slots:
     void endTimeMarkerAndTimeLeft();
     void syncLampFollowsTheKernel();
     void countDownFromKeyToTimeUp();
+    void dialogsSetAndKeepThem();
 
 private:
     void setTime(const QTime &t);
@@ -237,6 +245,47 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(lamp->isHidden());
     QVERIFY(!status->countDownActive());
+}
+
+// What the operator sets in the two dialogs takes effect at once and is kept in [clock],
+// where the next start finds it.
+void TestStudioClock::dialogsSetAndKeepThem()
+{
+    ModalAnswer<CEndTimeDialog> end([](CEndTimeDialog *dialog) {
+        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_hourly"))->setChecked(true);
+        dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_end_hourly"))
+            ->setTime(QTime(0, 59, 50));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openEndTime(*window);
+    QVERIFY(end.answered());
+    QVERIFY(analog->getEndTime());
+    QCOMPARE(analog->getEndTimeHour(), 24);
+    QCOMPARE(analog->getEndTimeMinute(), 59);
+    QCOMPARE(analog->getEndTimeSecond(), 50);
+
+    ModalAnswer<CCountDownDialog> count([](CCountDownDialog *dialog) {
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_3min"))->click();
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openCountDown(*window);
+    QVERIFY(count.answered());
+    QVERIFY(status->countDownActive());
+    QCOMPARE(status->countDownLamp()->getText(), QStringLiteral("3:00"));
+
+    QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    // Only groups were added: the twelve top-level keys stay as they were.
+    QCOMPARE(stored.childKeys().size(), 12);
+    QCOMPARE(stored.value(QStringLiteral("clock/end_mode")).toString(), QStringLiteral("hourly"));
+    QCOMPARE(stored.value(QStringLiteral("clock/end_hourly")).toString(), QStringLiteral("59:50"));
+    QCOMPARE(stored.value(QStringLiteral("clock/count_down")).toInt(), 180);
+
+    window.reset();
+    MainWindow again;
+    const ClockSettings read = MainWindowTestAccess::clockSettings(again);
+    QCOMPARE(int(read.endMode), int(ClockSettings::EndHourly));
+    QCOMPARE(read.countDownSeconds, 180);
+    QVERIFY(again.findChild<VexoAnalogClock *>()->getEndTime());
 }
 
 ORVANE_TEST_MAIN(TestStudioClock)

@@ -58,4 +58,6 @@ struct MainWindowTestAccess
     static ClockStatus *clockStatus(MainWindow &w) { return w.clockStatus; }
     static ClockSettings &clockSettings(MainWindow &w) { return w.clockSettings; }
     static SecondTicker *secondTicker(MainWindow &w) { return w.secondTicker; }
+    static void openEndTime(MainWindow &w) { w.openEndTime(); }
+    static void openCountDown(MainWindow &w) { w.openCountDown(); }
 };
