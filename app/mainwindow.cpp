@@ -9,6 +9,7 @@
 #include "levelframe.h"
 #include "onairstatus.h"
 #include "mylabel.h"
+#include "releasegate.h"
 #include "secondticker.h"
 #include "ui_mainwindow.h"
 
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
     , meterLevels {}
     , releasePerTick(0.133)
     , releaseIntervalMs(10)
+    , releasePaceMs(RepaintPacer::intervalMs(RepaintPacer::DefaultRefreshHz))
     , udpSocket(nullptr)
     , onAir(nullptr)
     , secondTicker(nullptr)
@@ -210,9 +212,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(secondTicker, &SecondTicker::ticked, this, &MainWindow::secondTick);
     secondTicker->start();
 
+    // Steady steps a refresh apart, not the 5 % slack of a coarse timer: the meters' motion
+    // shows every unevenness.
     releaseTimer = new QTimer(this);
+    releaseTimer->setTimerType(Qt::PreciseTimer);
     connect(releaseTimer, &QTimer::timeout, this, &MainWindow::meterRelease);
-    releaseTimer->start(releaseIntervalMs);
+    releaseTimer->start(releasePaceMs);
 
     emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
     scaledBackground = new QPixmap();
@@ -271,6 +276,7 @@ void MainWindow::openDisplaySettings()
     if (dialog.exec() != QDialog::Accepted)
         return;
     onAir->apply(displaySettings);
+    wakeRelease();
     clockStatus->setShowSync(displaySettings.showClockSync);
     writeSettings();
 }
@@ -280,6 +286,10 @@ void MainWindow::secondTick()
     ui->AnalogClock->checkTime();
     ui->DigitalClock->checkTime();
     clockStatus->secondTick(QDateTime::currentMSecsSinceEpoch());
+    // The link lamp's NO DATA count and the silence lamps show whole seconds: while the meters
+    // rest there is no release tick to move them on, so this wake does.
+    if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))
+        resetMeters();
 }
 
 void MainWindow::openEndTime()
@@ -315,6 +325,7 @@ void MainWindow::cancelCountDown()
 void MainWindow::resetPeaksAndOvers()
 {
     onAir->resetPeaksAndOvers();
+    wakeRelease();
 }
 
 QMenu *MainWindow::createContextMenu()

@@ -85,6 +85,8 @@ private:
     void updateMeters(unsigned char *frame);
     void resetMeters();
     void CalculatePPMRelease(VexoPPMMeter *meter, double *level);
+    // Starts the release tick again if it rests: something may move.
+    void wakeRelease();
     void editCaption(myLabel *caption, const QString &prompt);
     void onSerialError();
     void retrySerialPort();
@@ -121,6 +123,9 @@ private:
     double meterLevels[6];
     double releasePerTick;
     int releaseIntervalMs;
+    // The tick's own interval: one refresh of the screen. releaseIntervalMs is the time the
+    // fall rate is given per.
+    int releasePaceMs;
     comm_st commSettings;
     QUdpSocket *udpSocket;
 

@@ -19,7 +19,8 @@ struct Fit;
 // The panel's answer to "can I believe what it shows": the link lamp, the peak marks, an over
 // lamp and a silence lamp per pair, and a legend across the meters while no data comes. It
 // holds the watches and lamps; the window tells it what happens to the input and calls tick()
-// from its release timer, so it never wakes the program on its own.
+// from its release timer, or from its once-a-second wake while the meters rest, so it never
+// wakes the program on its own.
 class OnAirStatus : public QObject
 {
     Q_OBJECT
@@ -38,8 +39,9 @@ public:
     void datagramRefused() { ++refused; }
     void addBytesDropped(quint64 bytes) { dropped += bytes; }
 
-    // From the release tick, with the six current targets. Returns true when the link has
-    // just stopped being live: the window then sends the targets to the floor.
+    // From the release tick or, while that rests, the second's wake, with the six current
+    // targets. Returns true when the link has just stopped being live: the window then sends
+    // the targets to the floor.
     bool tick(const double *targets);
 
     void resetPeaksAndOvers();

@@ -1,22 +1,35 @@
 #!/usr/bin/env bash
-# Performance figures of the real program in a real window on a virtual display of its own:
+# Performance figures of the real program in a real window on a virtual display of its own,
+# beside a generic audio meter (jkmeter, 6 channels, from Debian's jmeters) as the yardstick:
 #
-# - CPU use of the whole program (all its threads, fields 14 and 15 of /proc/PID/stat) over
-#   20 s idle (no frames) and 20 s live (100 frames a second of programme-like levels on all
-#   six meters, from orvane-feed on a socat pty pair), at 986 x 580 and at 1920 x 1080;
-# - latency from a frame's arrival to the repaint of its meter, from the program's own trace
-#   (ORVANE_TRACE; see app/trace.h for the definition), in a second live run at each size;
+# - CPU use of the program and of its X server (all threads, from their schedstat), each case
+#   a fresh program on a fresh Xvfb of 1920 x 1080, the cases interleaved round by round
+#   (jkmeter, Orvane live and idle at 986 x 580, live and idle at 1920 x 1080), so that a
+#   machine that gets busier part-way spoils every case alike rather than one. Live is 100
+#   frames a second of programme-like levels on all six meters from orvane-feed on a socat
+#   pty pair; idle is no frames. jkmeter is fed pink noise from bench/jacknoise on a JACK
+#   server of its own with the dummy backend. The medians, and each case's ratio against
+#   jkmeter, program plus X server;
+# - latency from a frame's arrival to the repaint of its meter, and the repaints a second,
+#   from the program's own trace (ORVANE_TRACE; see app/trace.h), in live runs at each size;
 # - start-up time from just before the exec to the first painted window (median of several
 #   runs after a warm-up run that fills the font cache), and peak memory (VmHWM).
 #
-#   bench/perf.sh [build-dir]        (default: build)
+#   bench/perf.sh [build-dir]        (default: build, RelWithDebInfo as scripts/test builds)
 #
 # Figures are only worth having on a quiet machine: it first waits, for at most
 # ORVANE_BENCH_WAIT seconds (default 1200), until the 1-minute load average is below 1.0,
-# and prints the load average with the figures. Each figure is taken in ORVANE_BENCH_RUNS
-# (default 3) separate starts of the program, which differ by more than the targets' margins;
-# ORVANE_BENCH_SECONDS (default 20) and ORVANE_BENCH_STARTUPS (default 7) change the measuring
-# time and the number of starts timed.
+# and prints the load average with the figures. Knobs:
+#   ORVANE_BENCH_RUNS     rounds of the interleaved cases (default 3)
+#   ORVANE_BENCH_SECONDS  the measuring window (default 20)
+#   ORVANE_BENCH_STARTUPS starts timed (default 7)
+#   ORVANE_BENCH_TRACED   traced live runs per size (default: the rounds); 0 starts and 0
+#                         traced runs leave only the CPU table, for a quick comparison
+#   ORVANE_BENCH_CASES    the interleaved cases (default "jk live986 idle986 live1920
+#                         idle1920"; "live986shm" and "live1920shm" have MIT-SHM on)
+#   ORVANE_BENCH_ENV      VAR=value words added to the program's environment in every case,
+#                         to try a toolkit setting without a rebuild
+# Without jackd, jkmeter or jacknoise the jk case is left out, and it says so.
 # The program runs serial only, never as a server, with a settings folder of its own.
 # Everything the script starts, it ends by process id.
 set -euo pipefail
@@ -25,7 +38,9 @@ build=${1:-build}
 seconds=${ORVANE_BENCH_SECONDS:-20}
 startups=${ORVANE_BENCH_STARTUPS:-7}
 runs=${ORVANE_BENCH_RUNS:-3}
+traced=${ORVANE_BENCH_TRACED:-$runs}
 maxwait=${ORVANE_BENCH_WAIT:-1200}
+cases=${ORVANE_BENCH_CASES:-jk live986 idle986 live1920 idle1920}
 hz=$(getconf CLK_TCK)
 
 meters=$build/orvane-meters
@@ -37,6 +52,13 @@ done
 for tool in Xvfb xdotool xwininfo socat; do
     command -v "$tool" >/dev/null || { echo "perf: $tool is not installed" >&2; exit 1; }
 done
+noise=$build/bench/jacknoise
+peer=yes
+for f in jackd jkmeter; do
+    command -v "$f" >/dev/null || { echo "perf: $f is not installed; no peer" >&2; peer=; }
+done
+[ -x "$noise" ] || { echo "perf: $noise is missing (no JACK headers?); no peer" >&2; peer=; }
+[ -n "$peer" ] || cases=$(tr ' ' '\n' <<<"$cases" | grep -vx jk | paste -sd' ')
 
 work=$(mktemp -d /tmp/orvane-perf.XXXXXX)
 pids=()
@@ -71,18 +93,23 @@ done
 quiet || echo "perf: the machine is still busy (load $(load1)); measuring anyway" >&2
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# The display: Xvfb picks a free number and writes it to descriptor 3. Without -noreset it
-# resets whenever its last client leaves, which here is after every start of the program.
-Xvfb -displayfd 3 -screen 0 2048x1152x24 -nolisten tcp -noreset 3>"$work/display" \
-    2>"$work/xvfb.log" &
-xvfb=$!
-pids+=("$xvfb")
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-done
-[ -s "$work/display" ] || { echo "perf: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# start_x: a display of its own, 1920 x 1080 as a studio screen; sets $xvfb and DISPLAY.
+# Xvfb picks a free number and writes it to descriptor 3. Without -noreset it resets whenever
+# its last client leaves, which here is after every start of the program.
+start_x() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" \
+        2>>"$work/xvfb.log" &
+    xvfb=$!
+    pids+=("$xvfb")
+    for _ in $(seq 1 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$work/display" ] || { echo "perf: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$(head -n1 "$work/display")"
+}
+start_x
 
 # The serial cable: the console writes one end, the program reads the other.
 socat pty,raw,echo=0,link="$work/console" pty,raw,echo=0,link="$work/meters" &
@@ -102,14 +129,20 @@ write_settings() {
         >"$XDG_CONFIG_HOME/Vexo/Unknown.conf"
 }
 
+# What a case adds to the program's environment (MIT-SHM on: the program turns it off unless
+# QT_XCB_NO_MITSHM is set, and Qt uses it when that is empty).
+read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
+
 # start_meters TRACEFILE: starts the program (traced when TRACEFILE is not empty); sets $app.
 start_meters() {
     write_settings
     rm -f "$work/t0"
     if [ -n "$1" ]; then
-        ORVANE_TRACE=$1 "$launcher" "$work/t0" "$meters" >/dev/null 2>>"$work/meters.log" &
+        env "${meters_env[@]}" ORVANE_TRACE="$1" "$launcher" "$work/t0" "$meters" >/dev/null \
+            2>>"$work/meters.log" &
     else
-        "$launcher" "$work/t0" "$meters" >/dev/null 2>>"$work/meters.log" &
+        env "${meters_env[@]}" "$launcher" "$work/t0" "$meters" >/dev/null \
+            2>>"$work/meters.log" &
     fi
     app=$!
     pids+=("$app")
@@ -119,13 +152,17 @@ start_meters() {
 find_window() {
     win=
     for _ in $(seq 1 600); do
-        win=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true)
+        if [ -n "${1:-}" ]; then
+            win=$(xdotool search --onlyvisible --classname "$1" 2>/dev/null | head -n1 || true)
+        else
+            win=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n1 || true)
+        fi
         [ -n "$win" ] && return 0
         kill -0 "$app" 2>/dev/null || break
         sleep 0.1
     done
     echo "perf: the program's window did not appear; its output:" >&2
-    cat "$work/meters.log" >&2
+    cat "$work/meters.log" "$work/jack.log" >&2 2>/dev/null || true
     kill -0 "$xvfb" 2>/dev/null || echo "perf: Xvfb is gone; its output:" >&2
     cat "$work/xvfb.log" >&2
     exit 1
@@ -143,22 +180,40 @@ resize() {
     sleep 2
 }
 
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all of a process's threads in nanoseconds, from the scheduler's own account
+# (schedstat), which has none of the 10 ms steps of the clock ticks in /proc/PID/stat: an
+# idle figure of 0.1 % is 20 ms in 20 s, two of those steps.
+cpu_ns() {
+    if [ -r "/proc/$1/schedstat" ]; then
+        cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'
+    else
+        awk -v hz="$hz" '{ printf "%d", ($14 + $15) / hz * 1e9 }' "/proc/$1/stat"
+    fi
+}
 now_ns() { date +%s%N; }
 
-# cpu_over PID...: percent of one core that each process used over $seconds, on one line.
+# Times a process's main thread went to sleep and was woken, or was taken off the processor:
+# wake-ups of its event loop, fine to compare on a machine too busy for CPU figures.
+switches() {
+    awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { printf "%d", s }' "/proc/$1/status"
+}
+
+# cpu_over PID...: percent of one core that each process used over $seconds, and then the
+# first one's wake-ups a second, on one line.
 cpu_over() {
-    local before=() after=() t0 t1 p i
-    for p in "$@"; do before+=("$(ticks "$p")"); done
+    local before=() after=() t0 t1 p i w0 w1
+    w0=$(switches "$1")
+    for p in "$@"; do before+=("$(cpu_ns "$p")"); done
     t0=$(now_ns)
     sleep "$seconds"
     t1=$(now_ns)
-    for p in "$@"; do after+=("$(ticks "$p")"); done
+    for p in "$@"; do after+=("$(cpu_ns "$p")"); done
+    w1=$(switches "$1")
     for i in "${!before[@]}"; do
-        awk -v a="${before[i]}" -v b="${after[i]}" -v hz="$hz" -v ns=$((t1 - t0)) \
-            'BEGIN { printf "%.2f ", (b - a) / hz / (ns / 1e9) * 100 }'
+        awk -v a="${before[i]}" -v b="${after[i]}" -v ns=$((t1 - t0)) \
+            'BEGIN { printf "%.2f ", (b - a) / ns * 100 }'
     done
-    echo
+    awk -v a="$w0" -v b="$w1" -v ns=$((t1 - t0)) 'BEGIN { printf "%.0f\n", (b - a) / (ns / 1e9) }'
 }
 
 start_feed() {
@@ -217,29 +272,128 @@ spread() {
         END { printf "%s (%s–%s)", v[int((NR + 1) / 2)], v[1], v[NR] }'
 }
 
+# The peer: a JACK server of its own on the dummy backend (no sound card, no real-time
+# scheduling needed), jkmeter with six inputs, and pink noise into each. Sets $app (jkmeter)
+# and $jack_pids (the server and the noise, which are the console here and not counted).
+start_peer() {
+    export JACK_DEFAULT_SERVER="orvane-perf-$$-$1"
+    jackd --no-realtime -d dummy -r 48000 -p 1024 >>"$work/jack.log" 2>&1 &
+    local jackd_pid=$!
+    pids+=("$jackd_pid")
+    for _ in $(seq 1 100); do
+        jack_lsp >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    jkmeter -chan 6 -name jkmeter >>"$work/jack.log" 2>&1 &
+    app=$!
+    pids+=("$app")
+    for _ in $(seq 1 100); do
+        [ "$(jack_lsp 2>/dev/null | grep -c '^jkmeter:in-')" -ge 6 ] && break
+        sleep 0.1
+    done
+    "$noise" 6 jkmeter:in-1 jkmeter:in-2 jkmeter:in-3 jkmeter:in-4 jkmeter:in-5 jkmeter:in-6 \
+        >>"$work/jack.log" 2>&1 &
+    local noise_pid=$!
+    pids+=("$noise_pid")
+    jack_pids=("$noise_pid" "$jackd_pid")
+    find_window jkmeter
+    sleep 2
+    jack_lsp -c 2>/dev/null | grep -q '^ *jacknoise:out_6' \
+        || { echo "perf: the noise is not connected to jkmeter" >&2; cat "$work/jack.log" >&2; exit 1; }
+    unset JACK_DEFAULT_SERVER
+}
+
+stop "$xvfb"
+# Interleaved CPU figures: round after round, each case a fresh X server and a fresh program.
+# One line per case and round in $work/cases: case, program %, X server %, VmHWM MB, the
+# program's wake-ups a second.
+: >"$work/cases"
+for round in $(seq 1 "$runs"); do
+    for c in $cases; do
+        start_x
+        read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
+        case $c in
+            *shm) meters_env+=(QT_XCB_NO_MITSHM=) ;;
+        esac
+        case $c in
+            jk)
+                start_peer "$round"
+                read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
+                hwm=$(hwm_mb "$app")
+                stop "$app"
+                for p in "${jack_pids[@]}"; do stop "$p"; done
+                ;;
+            live* | idle*)
+                size=${c#live}
+                size=${size#idle}
+                size=${size%shm}
+                case $size in
+                    986) w=986 h=580 ;;
+                    1920) w=1920 h=1080 ;;
+                    *) echo "perf: unknown case $c" >&2; exit 1 ;;
+                esac
+                start_meters ""
+                find_window
+                resize "$w" "$h"
+                [ "${c#live}" != "$c" ] && start_feed
+                read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
+                hwm=$(hwm_mb "$app")
+                [ "${c#live}" != "$c" ] && stop "$feeder"
+                stop "$app"
+                ;;
+            *) echo "perf: unknown case $c" >&2; exit 1 ;;
+        esac
+        stop "$xvfb"
+        echo "$c $app_cpu $x_cpu $hwm $wakes" >>"$work/cases"
+        echo "perf: round $round $c: program $app_cpu %, X server $x_cpu %, $wakes wake-ups/s" \
+            "(load $(load1))" >&2
+    done
+done
+
+# median FIELD CASE: the median of a field over the rounds of one case.
+median_of() {
+    awk -v c="$2" -v f="$1" '$1 == c { print (f == "sum" ? $2 + $3 : $f) }' "$work/cases" \
+        | sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a";
+            else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+peer_sum=$(median_of sum jk)
+case_rows=()
+for c in $cases; do
+    prog=$(median_of 2 "$c")
+    xs=$(median_of 3 "$c")
+    sum=$(median_of sum "$c")
+    spread_sum=$(awk -v c="$c" '$1 == c { printf "%.2f\n", $2 + $3 }' "$work/cases" | sort -n \
+        | paste -sd' ')
+    ratio=$(awk -v a="$sum" -v b="$peer_sum" 'BEGIN { if (b + 0 > 0) printf "%.2f×", a / b;
+        else print "n/a" }')
+    case $c in
+        jk) label="jkmeter -chan 6, pink noise, live" ;;
+        live986) label="Orvane 986 × 580 live" ;;
+        idle986) label="Orvane 986 × 580 idle" ;;
+        live1920) label="Orvane 1920 × 1080 live" ;;
+        idle1920) label="Orvane 1920 × 1080 idle" ;;
+        live986shm) label="Orvane 986 × 580 live, MIT-SHM" ;;
+        live1920shm) label="Orvane 1920 × 1080 live, MIT-SHM" ;;
+        *) label=$c ;;
+    esac
+    case_rows+=("$(printf '| %s | %.2f | %.2f | **%.2f** | %s | %s | %s | %s MB |' "$label" \
+        "$prog" "$xs" "$sum" "$ratio" "$spread_sum" "$(median_of 5 "$c")" "$(median_of 4 "$c")")")
+done
+load_cases=$(cut -d' ' -f1-3 /proc/loadavg)
+read -r -a meters_env <<<"${ORVANE_BENCH_ENV:-}"
+start_x
+
 rows=()
 for size in 986x580 1920x1080; do
     w=${size%x*}
     h=${size#*x}
-    : >"$work/cpu"
     : >"$work/latency.ms"
     : >"$work/aftertick.ms"
     : >"$work/gaps"
+    : >"$work/repaints"
     # Each run is a new start: how the console's frames, the release ticks and the clocks'
     # ticks fall together differs from start to start, and so does the cost of waking up.
-    for run in $(seq 1 "$runs"); do
-        # CPU, idle then live, and peak memory, without the trace.
-        start_meters ""
-        find_window
-        resize "$w" "$h"
-        read -r idle_app idle_x < <(cpu_over "$app" "$xvfb")
-        start_feed
-        read -r live_app live_x < <(cpu_over "$app" "$xvfb")
-        stop "$feeder"
-        echo "$idle_app $live_app $idle_x $live_x $(hwm_mb "$app")" >>"$work/cpu"
-        stop "$app"
-
-        # Latency, live, with the trace.
+    for run in $(seq 1 "$traced"); do
         trace="$work/live$size.$run.trace"
         start_meters "$trace"
         find_window
@@ -253,36 +407,50 @@ for size in 986x580 1920x1080; do
         # the wait for that tick, at most one tick interval by design.
         awk '$1 == "release" { tick = $2 } $1 == "latency" { print ($2 - tick) / 1e6 }' \
             "$trace" >>"$work/aftertick.ms"
-        # Longest wait between release ticks, and between clock ticks, while frames came in.
+        # Longest wait between release ticks, and between clock ticks (a polling clock's, or
+        # a driven clock's paints of a new second), while frames came in.
         awk '
             $1 == "frame" && !live { live = 1 }
             live && $1 == "release" { if (r && $2 - r > mr) mr = $2 - r; r = $2 }
-            live && $1 == "clock" { if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
+            live && ($1 == "clock" || $1 == "secondpaint") {
+                if (c[$3] && $2 - c[$3] > mc) mc = $2 - c[$3]; c[$3] = $2 }
             END { printf "%.1f %.1f\n", mr / 1e6, mc / 1e6 }' "$trace" >>"$work/gaps"
+        # Repaints of the meters a second while frames came in: meter paints less than a
+        # millisecond apart are one repaint of the window.
+        awk '
+            $1 == "frame" { if (!first) first = $2; last = $2 }
+            $1 == "meterpaint" { if ($2 - p > 1e6) n[++k] = $2; p = $2 }
+            END { c = 0; for (i = 1; i <= k; i++) if (n[i] >= first && n[i] <= last) c++;
+                  if (last > first) printf "%.1f\n", c / ((last - first) / 1e9) }' \
+            "$trace" >>"$work/repaints"
     done
-    row='| %s | %s %% | %s %% | %s %% / %s %% | %s / %s / %s ms (%s) | %s / %s ms '
-    row+='| %s / %s ms | %s MB |'
-    rows+=("$(printf "$row" \
-        "${w} × ${h}" "$(spread 1 "$work/cpu")" "$(spread 2 "$work/cpu")" \
-        "$(percentile 50 <(cut -d' ' -f3 "$work/cpu"))" \
-        "$(percentile 50 <(cut -d' ' -f4 "$work/cpu"))" \
+    row='| %s | %s / %s / %s ms (%s) | %s / %s ms | %s / %s ms | %s |'
+    rows+=("$(printf "$row" "${w} × ${h}" \
         "$(percentile 50 "$work/latency.ms")" "$(percentile 99 "$work/latency.ms")" \
         "$(percentile 100 "$work/latency.ms")" "$(wc -l <"$work/latency.ms")" \
         "$(percentile 50 "$work/aftertick.ms")" "$(percentile 99 "$work/aftertick.ms")" \
         "$(percentile 100 <(cut -d' ' -f1 "$work/gaps"))" \
         "$(percentile 100 <(cut -d' ' -f2 "$work/gaps"))" \
-        "$(percentile 100 <(cut -d' ' -f5 "$work/cpu"))")")
+        "$(percentile 50 "$work/repaints")")")
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo
-echo "Orvane Meters, $(nproc) cores, $runs runs of ${seconds} s per figure (median, lowest and" \
-    "highest; latencies of all runs together); load average $load_before before, $load_after after"
+echo "Interleaved, $(nproc) cores, $runs rounds of ${seconds} s, each case a fresh program on a" \
+    "fresh Xvfb 1920 × 1080; CPU % of one core, medians; load average $load_before before," \
+    "$load_cases after"
 echo
-echo "| Window | CPU idle | CPU live | Xvfb idle / live | Latency p50 / p99 / max (samples) |" \
-    "of it after the tick, p50 / p99 | Longest release / clock tick gap, live |" \
+echo "| Case | program | X server | sum | sum / jkmeter | sums of the rounds | wake-ups/s |" \
     "Peak memory (VmHWM) |"
 echo "|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${case_rows[@]}"
+echo
+echo "Live runs with the trace, $traced of ${seconds} s per size (latencies of all runs together);" \
+    "load average $load_after after"
+echo
+echo "| Window | Latency p50 / p99 / max (samples) | of it after the tick, p50 / p99 |" \
+    "Longest release / clock tick gap, live | Repaints a second, live (median) |"
+echo "|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
 echo "Start-up to the first painted window: median $startup_median ms of $startups starts" \

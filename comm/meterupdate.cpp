@@ -14,6 +14,7 @@ void MainWindow::updateMeters(unsigned char *frame)
     for (int i = 0; i < LevelFrame::Channels; ++i)
         meterLevels[i] = LevelFrame::levelDb(frame, i);
     onAir->frameAccepted(meterLevels);
+    wakeRelease();
 
     // Forwarding looks at the server flag alone, so a serial-only display that keeps the
     // server role still feeds the other displays.

@@ -3,9 +3,14 @@
 #include "levelframe.h"
 #include "mainwindow.h"
 #include "onairstatus.h"
+#include "releasegate.h"
 #include "trace.h"
 #include "ui_mainwindow.h"
 #include "vexoppmmeter.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 
 #include <chrono>
 
@@ -58,6 +63,12 @@ qint64 ReleaseClock::sinceLastTick(qint64 onTimeNs)
     return elapsed;
 }
 
+void ReleaseClock::restart()
+{
+    last = now();
+    started = true;
+}
+
 void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
 {
     double next;
@@ -88,14 +99,48 @@ void MainWindow::meterRelease()
     // than leaving them standing at the last levels it sent.
     if (onAir->tick(meterLevels))
         resetMeters();
-    for (int i = 0; i < LevelFrame::Channels; ++i)
-        CalculatePPMRelease(meters[i], &meterLevels[i]);
+    int moving = 0;
+    int fallingPeaks = 0;
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        VexoPPMMeter *meter = meters[i];
+        CalculatePPMRelease(meter, &meterLevels[i]);
+        if (!ReleaseGate::settled(meter->dBPosition, meterLevels[i], meter->getMindBPosition(),
+                                  meter->getMaxdBPosition()))
+            ++moving;
+        // A mark held until reset never falls, and needs no tick.
+        if (meter->peakPending() && meter->getPeakHoldTime() > 0.0)
+            ++fallingPeaks;
+    }
     if (Q_UNLIKELY(Trace::enabled))
         Trace::releaseTicked();
+    if (releaseTimer) {
+        if (ReleaseGate::mayRest(moving, fallingPeaks, onAir->state() == LinkWatch::Live))
+            releaseTimer->stop();
+        else if (releaseTimer->interval() != releasePaceMs)
+            releaseTimer->setInterval(releasePaceMs);
+    }
+}
+
+void MainWindow::wakeRelease()
+{
+    if (!releaseTimer || releaseTimer->isActive())
+        return;
+    const QScreen *screen = windowHandle() ? windowHandle()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    releasePaceMs = RepaintPacer::intervalMs(screen ? screen->refreshRate()
+                                                    : RepaintPacer::DefaultRefreshHz);
+    // A tick that ran a moment before the rest keeps the repaints a refresh apart.
+    const int delay = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(),
+                                            releasePaceMs);
+    // Whatever moves now has moved since now: the first tick falls for the time from here.
+    releaseClock.restart();
+    releaseTimer->start(delay);
 }
 
 void MainWindow::resetMeters()
 {
     for (double &level : meterLevels)
         level = LevelFrame::FloorDb;
+    wakeRelease();
 }

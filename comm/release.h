@@ -29,6 +29,12 @@ public:
     // Time since the previous call; the first call after construction or setSource() counts
     // as on time.
     qint64 sinceLastTick(qint64 onTimeNs);
+    // A tick that rested starts again: the next tick counts from now, when the meters began
+    // to move again, not from the tick before the rest.
+    void restart();
+    // The previous tick on this clock, 0 before the first.
+    qint64 lastTickNs() const { return started ? last : 0; }
+    qint64 nowNs() const { return now(); }
 
 private:
     Source now;

@@ -139,6 +139,10 @@ void TestWindowXvfb::initTestCase()
         stored.setValue(QStringLiteral("is_server"), false);
         stored.setValue(QStringLiteral("use_udp"), false);
         stored.setValue(QStringLiteral("serialport"), line.programEnd());
+        // The feeder runs in this test's event loop, which stops while a screenshot is taken:
+        // on a busy machine that is longer than the default stale time, and the meters would
+        // go down to the floor just as the picture is taken.
+        stored.setValue(QStringLiteral("display/stale_time"), 60);
     }
     QProcessEnvironment programEnvironment = displayEnvironment;
     programEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());

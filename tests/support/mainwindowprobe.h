@@ -31,6 +31,7 @@ struct MainWindowTestAccess
     static double releasePerTick(MainWindow &w) { return w.releasePerTick; }
     static int releaseIntervalMs(MainWindow &w) { return w.releaseIntervalMs; }
     static ReleaseClock &releaseClock(MainWindow &w) { return w.releaseClock; }
+    static double &releaseFallThisTick(MainWindow &w) { return w.releaseFallThisTick; }
 
     static void updateMeters(MainWindow &w, unsigned char *frame) { w.updateMeters(frame); }
     static void setupCommunication(MainWindow &w) { w.setupCommunication(); }

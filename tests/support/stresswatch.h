@@ -42,6 +42,12 @@ public:
     {
         QObject::connect(timer, &QTimer::timeout, &context, [this] { tick(); });
     }
+    // Any signal that marks a wake, such as a driver's tick.
+    template <typename Sender, typename Signal>
+    TickGaps(Sender *sender, Signal signal)
+    {
+        QObject::connect(sender, signal, &context, [this] { tick(); });
+    }
 
     void start()
     {
