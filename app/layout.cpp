@@ -131,7 +131,12 @@ void MainWindow::paintEvent(QPaintEvent *)
     if (resized && !background->isNull()) {
         const Fit fit = fitDesign(windowSize);
         const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
-        *scaledBackground = drawnPanel(fit, ratio);
+        // At the design size the drawing gives the compiled-in picture pixel for pixel (the
+        // picture is made by it): taken as it is, the first paint after start-up draws nothing.
+        if (fit.canvasWidth == Width && fit.canvasHeight == Height && qFuzzyCompare(ratio, 1.0))
+            *scaledBackground = *background;
+        else
+            *scaledBackground = drawnPanel(fit, ratio);
         if (scaledBackground->isNull()) {
             *scaledBackground = background->scaled((windowSize * ratio).boundedTo(MaxPictureSize),
                                                    Qt::KeepAspectRatio, Qt::SmoothTransformation);
