@@ -211,6 +211,10 @@ MainWindow::MainWindow(QWidget *parent)
     secondTicker = new SecondTicker(this);
     connect(secondTicker, &SecondTicker::ticked, this, &MainWindow::secondTick);
     secondTicker->start();
+    // The first paint shows the time, not the clocks' empty start-up state until the first
+    // wake up to a second later.
+    ui->AnalogClock->checkTime();
+    ui->DigitalClock->checkTime();
 
     // Steady steps a refresh apart, not the 5 % slack of a coarse timer: the meters' motion
     // shows every unevenness.

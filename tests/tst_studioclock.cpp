@@ -128,6 +128,12 @@ void TestStudioClock::clocksChangeTogetherOnTheSecond()
     QVERIFY(digital->getDriven());
     SecondTicker *ticker = MainWindowTestAccess::secondTicker(*window);
     QVERIFY(ticker->isActive());
+    // A new window shows the time from its first paint, before the first wake.
+    {
+        MainWindow fresh;
+        const QString now = fresh.findChild<VexoDigitalClock *>()->timeText();
+        QVERIFY2(QTime::fromString(now, QStringLiteral("hh:mm:ss")).isValid(), qPrintable(now));
+    }
 
     analog->setClockSource(&time);
     digital->setClockSource(&time);
