@@ -81,6 +81,9 @@ QPixmap drawnPanel(const DesignLayout::Fit &fit, qreal dpr)
 // Where the panel stands in the window, in the window's pixels.
 QRect panelRect(const QPixmap &panel, QSize window)
 {
+    // No panel (the design picture failed to load): nothing covers the window.
+    if (panel.isNull())
+        return QRect();
     const qreal ratio = panel.devicePixelRatioF();
     const QSize size(qRound(panel.width() / ratio), qRound(panel.height() / ratio));
     return QRect(QPoint((window.width() - size.width()) / 2,
