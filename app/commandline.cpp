@@ -87,15 +87,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return line;
 }
 
-int screenIndexFor(const QString &spec, const QStringList &names, QString *error)
+int screenIndexFor(const QString &choice, const QStringList &names, QString *error)
 {
     bool isNumber = false;
-    const int number = spec.toInt(&isNumber, 10);
+    const int number = choice.toInt(&isNumber, 10);
     if (isNumber && number >= 0 && number < names.size())
         return number;
     // A screen may be called by a name that looks like a number; the name wins only when no
     // screen has that number.
-    const int named = names.indexOf(spec);
+    const int named = names.indexOf(choice);
     if (named >= 0)
         return named;
 
@@ -105,9 +105,9 @@ int screenIndexFor(const QString &spec, const QStringList &names, QString *error
                                         : QStringLiteral("%1 (%2)").arg(i).arg(names.at(i)));
     if (error) {
         *error = names.isEmpty()
-            ? QStringLiteral("--screen %1: there is no screen at all.").arg(spec)
+            ? QStringLiteral("--screen %1: there is no screen at all.").arg(choice)
             : QStringLiteral("--screen %1: no such screen; there are %2.")
-                  .arg(spec, known.join(QStringLiteral(", ")));
+                  .arg(choice, known.join(QStringLiteral(", ")));
     }
     return -1;
 }

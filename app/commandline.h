@@ -27,7 +27,7 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // "orvane-meters 1.7.0": the changelog's version, as the footer shows it.
 QString versionText();
 
-// The index of the screen that `spec` names among screens called `names` (in the toolkit's
-// order): a number from 0, or a name as the window system gives it. -1 and a message in
-// `error` when there is no such screen.
-int screenIndexFor(const QString &spec, const QStringList &names, QString *error);
+// The index of the screen that `choice`, the --screen value, names among screens called
+// `names` (in the toolkit's order): a number from 0, or a name as the window system gives it.
+// -1 and a message in `error` when there is no such screen.
+int screenIndexFor(const QString &choice, const QStringList &names, QString *error);

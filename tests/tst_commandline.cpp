@@ -98,7 +98,7 @@ void TestCommandLine::helpNamesEveryOption()
 
 void TestCommandLine::screenIndexFor_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("choice");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("expected");
 
@@ -117,14 +117,14 @@ void TestCommandLine::screenIndexFor_data()
 
 void TestCommandLine::screenIndexFor()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, choice);
     QFETCH(QStringList, names);
     QFETCH(int, expected);
 
     QString error;
-    QCOMPARE(::screenIndexFor(spec, names, &error), expected);
+    QCOMPARE(::screenIndexFor(choice, names, &error), expected);
     if (expected < 0) {
-        QVERIFY(error.contains(spec));
+        QVERIFY(error.contains(choice));
         // The operator is told which screens there are.
         for (const QString &name : names)
             QVERIFY2(error.contains(name), qPrintable(error));
