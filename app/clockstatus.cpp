@@ -1,10 +1,10 @@
 #include "clockstatus.h"
 
+#include "lampstyle.h"
 #include "layout.h"
 #include "vexoanalogclock.h"
 #include "vexolamp.h"
 
-#include <QFont>
 #include <QRect>
 #include <QWidget>
 
@@ -36,14 +36,6 @@ constexpr int LowerPixelSize = 15;
 constexpr int ArcSeconds = 60;
 // The end-time lamp turns red with the clock's approach arc.
 constexpr int ApproachSeconds = 15;
-
-QFont lampFont(int pixelSize)
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(qMax(1, pixelSize));
-    return font;
-}
 
 VexoLamp *makeLamp(QWidget *window, const QString &name)
 {
@@ -87,7 +79,7 @@ void ClockStatus::apply(const ClockSettings &s)
     analog->setEndTimeMinute(end.minute());
     analog->setEndTimeSecond(end.second());
     analog->setEndTime(on);
-    showEnd(0);
+    showEnd();
 }
 
 void ClockStatus::setShowSync(bool show)
@@ -102,7 +94,7 @@ void ClockStatus::secondTick(qint64 nowMs)
 {
     if (sync.tick())
         showSync();
-    showEnd(nowMs);
+    showEnd();
     if (countDown.update(nowMs) || countDown.state() == CountDown::TimeUp)
         showCountDown();
 }
@@ -130,7 +122,7 @@ void ClockStatus::showSync()
         setLampColours(syncLamp_, UnsyncAmber, Black);
 }
 
-void ClockStatus::showEnd(qint64)
+void ClockStatus::showEnd()
 {
     // The time as the analog clock shows it, so that the words and the marker agree.
     const QTime shown(analog->displayedHour(), analog->displayedMinute(),
@@ -183,8 +175,8 @@ void ClockStatus::layout(const DesignLayout::Fit &fit)
 {
     fit_ = fit;
     syncLamp_->setGeometry(DesignLayout::scaleRect(SyncLamp, fit));
-    syncLamp_->setFont(lampFont(int(float(SyncPixelSize) * fit.scale + 0.5f)));
-    const QFont lower = lampFont(int(float(LowerPixelSize) * fit.scale + 0.5f));
+    syncLamp_->setFont(LampStyle::font(int(float(SyncPixelSize) * fit.scale + 0.5f)));
+    const QFont lower = LampStyle::font(int(float(LowerPixelSize) * fit.scale + 0.5f));
     endLamp_->setFont(lower);
     countDownLamp_->setFont(lower);
     placeLamps();

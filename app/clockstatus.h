@@ -44,7 +44,7 @@ public:
 
 private:
     void showSync();
-    void showEnd(qint64 nowMs);
+    void showEnd();
     void showCountDown();
     void placeLamps();
 

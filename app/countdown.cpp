@@ -1,5 +1,7 @@
 #include "countdown.h"
 
+#include "lampstyle.h"
+
 #include <QObject>
 
 namespace {
@@ -59,11 +61,5 @@ QString CountDown::text() const
     case Running:
         break;
     }
-    const int s = left;
-    if (s < 3600)
-        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return LampStyle::minutesAndSeconds(left);
 }

@@ -1,5 +1,6 @@
 #include "onairstatus.h"
 
+#include "lampstyle.h"
 #include "layout.h"
 #include "statuslayout.h"
 #include "vexolamp.h"
@@ -29,20 +30,7 @@ QString duration(qint64 ms)
     const qint64 s = qMax<qint64>(0, ms / 1000);
     if (s < 60)
         return QObject::tr("%1 s").arg(s);
-    if (s < 3600)
-        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-QFont lampFont(int pixelSize)
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(qMax(1, pixelSize));
-    return font;
+    return LampStyle::minutesAndSeconds(s);
 }
 
 VexoLamp *makeLamp(QWidget *window, const QString &name, const QColor &lit, const QColor &text)
@@ -275,14 +263,14 @@ void OnAirStatus::layout(const DesignLayout::Fit &fit)
         return static_cast<int>(static_cast<float>(pixels) * fit.scale + 0.5f);
     };
     link_->setGeometry(scaleRect(StatusLayout::LinkLamp, fit));
-    link_->setFont(lampFont(scaled(StatusLayout::LinkLampPixelSize)));
+    link_->setFont(LampStyle::font(scaled(StatusLayout::LinkLampPixelSize)));
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
         overLamps[pair]->setGeometry(scaleRect(StatusLayout::OverLamps[pair], fit));
-        overLamps[pair]->setFont(lampFont(scaled(StatusLayout::PairLampPixelSize)));
+        overLamps[pair]->setFont(LampStyle::font(scaled(StatusLayout::PairLampPixelSize)));
         silenceLamps[pair]->setGeometry(scaleRect(StatusLayout::SilenceLamps[pair], fit));
-        silenceLamps[pair]->setFont(lampFont(scaled(StatusLayout::PairLampPixelSize)));
+        silenceLamps[pair]->setFont(LampStyle::font(scaled(StatusLayout::PairLampPixelSize)));
         marks[pair]->setGeometry(scaleRect(StatusLayout::LinkMarks[pair], fit));
-        marks[pair]->setFont(lampFont(scaled(StatusLayout::LinkMarkPixelSize)));
+        marks[pair]->setFont(LampStyle::font(scaled(StatusLayout::LinkMarkPixelSize)));
     }
     for (VexoPPMMeter *meter : meters)
         meter->setPeakMarkHeight(qMax(1, scaled(StatusLayout::PeakMarkRows)));
