@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "mylabel.h"
+#include "widgets/mylabel.h"
 
 #include <QInputDialog>
 #include <QLineEdit>

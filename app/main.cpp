@@ -1,8 +1,8 @@
-#include "commandline.h"
-#include "mainwindow.h"
-#include "shutdownsignals.h"
-#include "trace.h"
-#include "watchdog.h"
+#include "app/mainwindow.h"
+#include "diagnostics/trace.h"
+#include "walldisplay/commandline.h"
+#include "walldisplay/shutdownsignals.h"
+#include "walldisplay/watchdog.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,20 +1,16 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "ccommdialog.h"
-#include "ccountdowndialog.h"
-#include "cdisplaydialog.h"
-#include "cendtimedialog.h"
-#include "clockstatus.h"
-#include "layout.h"
-#include "levelframe.h"
-#include "onairstatus.h"
-#include "mylabel.h"
-#include "releasegate.h"
-#include "secondticker.h"
+#include "comm/levelframe.h"
+#include "comm/releasegate.h"
+#include "dialogs/ccommdialog.h"
+#include "dialogs/cdisplaydialog.h"
+#include "onair/onairstatus.h"
+#include "panel/designlayout.h"
+#include "studioclock/clockstatus.h"
 #include "ui_mainwindow.h"
+#include "widgets/mylabel.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -67,6 +63,7 @@ MainWindow::MainWindow(QWidget *parent)
     , onAir(nullptr)
     , secondTicker(nullptr)
     , clockStatus(nullptr)
+    , releaseFallThisTick(0.133)
     , problemLabel(nullptr)
     , startScreen(0)
 {
@@ -84,6 +81,39 @@ MainWindow::MainWindow(QWidget *parent)
     QCoreApplication::setOrganizationDomain(QStringLiteral("vexo.nl"));
     QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
 
+    createLabels();
+    background = new QPixmap(QStringLiteral(":/resources/png/TessikBackground.png"));
+    // The design's role until the settings say otherwise.
+    commSettings.is_server = true;
+    setupRetries();
+    udpSocket = new QUdpSocket(this);
+    captureDesignRects();
+    for (double &level : meterLevels)
+        level = LevelFrame::FloorDb;
+    setupClocks();
+    setupStatus();
+
+    readSettings();
+    fullScreen.attach(this);
+    onAir->apply(displaySettings);
+    clockStatus->apply(clockSettings);
+    clockStatus->setShowSync(displaySettings.showClockSync);
+    setupCommunication();
+
+    startTimers();
+    emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
+    scaledBackground = new QPixmap();
+    scaledEmptyBackground = new QPixmap();
+
+    // Registered after the settings were first read, so that the store's own statics are
+    // still there when the handler runs: exit() undoes registrations in reverse order.
+    static const bool registered = std::atexit(&MainWindow::storeAtExit) == 0;
+    Q_UNUSED(registered)
+    windowToStoreAtExit = this;
+}
+
+void MainWindow::createLabels()
+{
     settingsLabel = new myLabel(QString(), this);
     settingsLabel->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
     settingsLabel->setGeometry(900, 28, 25, 25);
@@ -98,75 +128,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->footerlabel->setText(tr("Vexo Broadcast, 2019-2026 - v%1.%2")
                                  .arg(ORVANE_VERSION_MAJOR)
                                  .arg(ORVANE_VERSION_MINOR));
-
-    background = new QPixmap(QStringLiteral(":/resources/png/TessikBackground.png"));
-
-    serialPort = nullptr;
-    commSettings.is_server = true;
-    commSettings.use_udp = false;
-    commSettings.serialport.clear();
-    commSettings.server_host.clear();
-    commSettings.server_port.clear();
-    commSettings.client_host.clear();
-    commSettings.client_port.clear();
-    serialRetryTimer.setInterval(SerialRetryIntervalMs);
-    connect(&serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
-    udpRetryTimer.setInterval(UdpRetryIntervalMs);
-    connect(&udpRetryTimer, &QTimer::timeout, this, &MainWindow::bindClientSocket);
-    settingsRetryTimer.setInterval(SettingsRetryIntervalMs);
-    settingsRetryTimer.setSingleShot(true);
-    connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
-
-    udpSocket = new QUdpSocket(this);
-
-    const QWidget *const designed[14] = {
-        ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
-        ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
-        labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
-    };
-    for (int i = 0; i < 14; ++i)
-        designRects[i] = designed[i]->geometry();
-
-    resized = false;
-    releasePerTick = 0.133;
-    releaseIntervalMs = 10;
-    releaseFallThisTick = releasePerTick;
-    for (double &level : meterLevels)
-        level = LevelFrame::FloorDb;
-
-    VexoAnalogClock *clock = ui->AnalogClock;
-    clock->setGeometry(348, 85, 410, 410);
-    clock->setHourLines(true);
-    clock->setHourLinesColor(QColor(0, 255, 0, 255));
-    clock->setMinuteLines(true);
-    clock->setMinuteLinesLength(4);
-    clock->setMinuteLinesColor(QColor(0, 170, 0, 255));
-    clock->setSecondDots(true);
-    clock->setSecondDotsCountDown(false);
-    clock->setDotSize(4);
-    clock->setDotColor(QColor(255, 255, 255, 255));
-    clock->setHands(true);
-    clock->setHourHandColor(QColor(255, 0, 0, 128));
-    clock->setHourHandBorder(24);
-    clock->setHourHandLength(12);
-    clock->setHourHandWidth(12);
-    clock->setMinuteHandColor(QColor(0, 0, 255, 128));
-    clock->setMinuteHandBorder(8);
-    clock->setMinuteHandLength(28);
-    clock->setMinuteHandWidth(8);
-    // The end-time marker, when the operator sets one, must be seen across the room.
-    clock->setEndTimeLength(14);
-    clock->setEndTimeWidth(3);
-
-    for (VexoPPMMeter *meter :
-         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
-        meter->setGradientForground(true);
-
-    VexoPPMMeter *const meters[LevelFrame::Channels] = {
-        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
-    };
-    onAir = new OnAirStatus(this, meters);
-    onAir->layout(DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height)));
 
     for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
                            ui->timelabel, static_cast<QLabel *>(labelMeter3) }) {
@@ -183,55 +144,56 @@ MainWindow::MainWindow(QWidget *parent)
     connect(labelMeter1, &myLabel::clicked, this, &MainWindow::labelMeter1Clicked);
     connect(labelMeter2, &myLabel::clicked, this, &MainWindow::labelMeter2Clicked);
     connect(labelMeter3, &myLabel::clicked, this, &MainWindow::labelMeter3Clicked);
+}
 
-    VexoDigitalClock *digital = ui->DigitalClock;
-    QFont widgetFont(QStringLiteral("Bitstream Vera Sans"), 36, QFont::Bold, false);
-    widgetFont.setStrikeOut(false);
-    digital->setFont(widgetFont);
-    digital->setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
-    digital->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
-    digital->setDateDisplay(true);
-    digital->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
-    digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
+void MainWindow::setupRetries()
+{
+    serialRetryTimer.setInterval(SerialRetryIntervalMs);
+    connect(&serialRetryTimer, &QTimer::timeout, this, &MainWindow::retrySerialPort);
+    udpRetryTimer.setInterval(UdpRetryIntervalMs);
+    connect(&udpRetryTimer, &QTimer::timeout, this, &MainWindow::bindClientSocket);
+    settingsRetryTimer.setInterval(SettingsRetryIntervalMs);
+    settingsRetryTimer.setSingleShot(true);
+    connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
+}
 
+void MainWindow::captureDesignRects()
+{
+    const QWidget *const designed[14] = {
+        ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
+        ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
+        labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
+    };
+    for (int i = 0; i < 14; ++i)
+        designRects[i] = designed[i]->geometry();
+}
+
+void MainWindow::setupStatus()
+{
+    for (VexoPPMMeter *meter :
+         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
+        meter->setGradientForground(true);
+
+    VexoPPMMeter *const meters[LevelFrame::Channels] = {
+        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
+    };
+    const DesignLayout::Fit design
+        = DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height));
+    onAir = new OnAirStatus(this, meters);
+    onAir->layout(design);
     clockStatus = new ClockStatus(this, ui->AnalogClock);
-    clockStatus->layout(DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height)));
+    clockStatus->layout(design);
+}
 
-    readSettings();
-    fullScreen.attach(this);
-    onAir->apply(displaySettings);
-    clockStatus->apply(clockSettings);
-    clockStatus->setShowSync(displaySettings.showClockSync);
-    setupCommunication();
-
-    // Both clocks change on the true second, in one paint, woken once a second instead of
-    // polling twenty times.
-    ui->AnalogClock->setDriven(true);
-    ui->DigitalClock->setDriven(true);
-    secondTicker = new SecondTicker(this);
-    connect(secondTicker, &SecondTicker::ticked, this, &MainWindow::secondTick);
-    secondTicker->start();
-    // The first paint shows the time, not the clocks' empty start-up state until the first
-    // wake up to a second later.
-    ui->AnalogClock->checkTime();
-    ui->DigitalClock->checkTime();
-
+void MainWindow::startTimers()
+{
+    startSecondTicker();
     // Steady steps a refresh apart, not the 5 % slack of a coarse timer: the meters' motion
     // shows every unevenness.
     releaseTimer = new QTimer(this);
     releaseTimer->setTimerType(Qt::PreciseTimer);
     connect(releaseTimer, &QTimer::timeout, this, &MainWindow::meterRelease);
     releaseTimer->start(releasePaceMs);
-
-    emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
-    scaledBackground = new QPixmap();
-    scaledEmptyBackground = new QPixmap();
-
-    // Registered after the settings were first read, so that the store's own statics are
-    // still there when the handler runs: exit() undoes registrations in reverse order.
-    static const bool registered = std::atexit(&MainWindow::storeAtExit) == 0;
-    Q_UNUSED(registered)
-    windowToStoreAtExit = this;
 }
 
 MainWindow::~MainWindow()
@@ -283,47 +245,6 @@ void MainWindow::openDisplaySettings()
     wakeRelease();
     clockStatus->setShowSync(displaySettings.showClockSync);
     writeSettings();
-}
-
-void MainWindow::secondTick()
-{
-    ui->AnalogClock->checkTime();
-    ui->DigitalClock->checkTime();
-    clockStatus->secondTick(QDateTime::currentMSecsSinceEpoch());
-    // The link lamp's NO DATA count and the silence lamps show whole seconds: while the meters
-    // rest there is no release tick to move them on, so this wake does.
-    if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))
-        resetMeters();
-}
-
-void MainWindow::openEndTime()
-{
-    CEndTimeDialog dialog(this, &clockSettings);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    clockStatus->apply(clockSettings);
-    writeSettings();
-}
-
-void MainWindow::openCountDown()
-{
-    CCountDownDialog dialog(this, &clockSettings);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    clockStatus->startCountDown(clockSettings.countDownSeconds,
-                                QDateTime::currentMSecsSinceEpoch());
-    writeSettings();
-}
-
-void MainWindow::restartCountDown()
-{
-    clockStatus->startCountDown(clockSettings.countDownSeconds,
-                                QDateTime::currentMSecsSinceEpoch());
-}
-
-void MainWindow::cancelCountDown()
-{
-    clockStatus->cancelCountDown();
 }
 
 void MainWindow::resetPeaksAndOvers()

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "comm_st.h"
-#include "displaysettings.h"
-#include "endtime.h"
-#include "framestream.h"
-#include "fullscreen.h"
-#include "release.h"
+#include "comm/framestream.h"
+#include "comm/release.h"
+#include "dialogs/clocksettings.h"
+#include "dialogs/comm_st.h"
+#include "dialogs/displaysettings.h"
+#include "walldisplay/fullscreen.h"
 
 #include <QMainWindow>
 #include <QRect>
@@ -71,10 +71,21 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The constructor's steps, in the order it takes them.
+    void createLabels();
+    void setupRetries();
+    void captureDesignRects();
+    void setupClocks();
+    void setupStatus();
+    void startTimers();
+    void startSecondTicker();
+
     void readSettings();
     // Stores everything unless the store cannot take it now; then it says so and tries again
     // later. Waits at most `lockWaitMs` for another writer's lock.
     bool writeSettings(int lockWaitMs = 0);
+    // Puts the window where the settings had it, or where it can be seen.
+    void restorePlacement(int storedScreen, const QByteArray &geometry);
     void fitToDesktop();
     // Moves the window where it can be seen (see placeWindow); the screen it belongs on.
     int placeOnScreens(int storedScreen, const QRect &storedGeometry, int requestedScreen);

@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "layout.h"
+#include "panel/designlayout.h"
 
 #include <QFont>
 #include <QLabel>

@@ -7,8 +7,8 @@
 // Runs on the offscreen platform unless a platform is chosen; the settings store is a
 // temporary folder, so the window never starts in a stored server role.
 
+#include "app/mainwindow.h"
 #include "benchapp.h"
-#include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
 

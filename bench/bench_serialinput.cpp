@@ -7,9 +7,9 @@
 // The sender is a thread of its own with a blocking descriptor, as a console on the far end
 // of a line would be. The display is serial only and never forwards.
 
+#include "app/mainwindow.h"
 #include "benchapp.h"
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "comm/levelframe.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
 

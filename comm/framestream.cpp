@@ -1,4 +1,4 @@
-#include "framestream.h"
+#include "comm/framestream.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "levelframe.h"
+#include "comm/levelframe.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "levelframe.h"
+#include "comm/levelframe.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
-#include "levelframe.h"
-#include "mainwindow.h"
-#include "onairstatus.h"
-#include "trace.h"
-#include "udpinput.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
+#include "comm/udprules.h"
+#include "diagnostics/trace.h"
+#include "onair/onairstatus.h"
 
 #include <QHostAddress>
 #include <QUdpSocket>

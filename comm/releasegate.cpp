@@ -1,6 +1,6 @@
-#include "releasegate.h"
+#include "comm/releasegate.h"
 
-#include "release.h"
+#include "comm/release.h"
 
 #include <cmath>
 

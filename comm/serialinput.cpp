@@ -1,7 +1,7 @@
-#include "framestream.h"
-#include "mainwindow.h"
-#include "onairstatus.h"
-#include "serialline.h"
+#include "app/mainwindow.h"
+#include "comm/framestream.h"
+#include "comm/serialline.h"
+#include "onair/onairstatus.h"
 
 #include <QLoggingCategory>
 #include <QSerialPort>

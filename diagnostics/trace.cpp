@@ -1,9 +1,9 @@
-#include "trace.h"
+#include "diagnostics/trace.h"
 
-#include "levelframe.h"
-#include "vexoanalogclock.h"
-#include "vexodigitalclock.h"
-#include "vexoppmmeter.h"
+#include "comm/levelframe.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/vexodigitalclock.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,8 +1,8 @@
-#include "ccommdialog.h"
+#include "dialogs/ccommdialog.h"
 
-#include "interfaceorder.h"
+#include "comm/udprules.h"
+#include "dialogs/interfaceorder.h"
 #include "ui_commdialog.h"
-#include "udpinput.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>

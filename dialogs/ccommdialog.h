@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm_st.h"
+#include "dialogs/comm_st.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "ccountdowndialog.h"
+#include "dialogs/ccountdowndialog.h"
 
 #include "ui_countdowndialog.h"
 

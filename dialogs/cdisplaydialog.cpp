@@ -1,4 +1,4 @@
-#include "cdisplaydialog.h"
+#include "dialogs/cdisplaydialog.h"
 
 #include "ui_displaydialog.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "displaysettings.h"
+#include "dialogs/displaysettings.h"
 
 #include <QDialog>
 

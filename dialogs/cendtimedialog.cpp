@@ -1,4 +1,4 @@
-#include "cendtimedialog.h"
+#include "dialogs/cendtimedialog.h"
 
 #include "ui_endtimedialog.h"
 

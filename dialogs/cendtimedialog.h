@@ -1,6 +1,6 @@
 #pragma once
 
-#include "endtime.h"
+#include "dialogs/clocksettings.h"
 
 #include <QDialog>
 

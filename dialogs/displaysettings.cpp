@@ -1,4 +1,4 @@
-#include "displaysettings.h"
+#include "dialogs/displaysettings.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "interfaceorder.h"
+#include "dialogs/interfaceorder.h"
 
 QStringList orderedInterfaceAddresses(const QList<InterfaceAddress> &addresses)
 {

@@ -12,8 +12,8 @@
 //   16 bytes      the sender's address (IPv4 uses the first 4)
 //   the rest      the datagram
 
+#include "comm/udprules.h"
 #include "fuzzcheck.h"
-#include "udpinput.h"
 
 #include <QHostAddress>
 #include <QString>

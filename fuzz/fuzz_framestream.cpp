@@ -11,9 +11,9 @@
 // Second pass, the lock: the same reads as junk, then whole frames whose levels come from the
 // input, each in a read of its own: every one of them must come out exactly, at once.
 
+#include "comm/framestream.h"
+#include "comm/levelframe.h"
 #include "fuzzcheck.h"
-#include "framestream.h"
-#include "levelframe.h"
 
 #include <QByteArray>
 

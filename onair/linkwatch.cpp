@@ -1,4 +1,4 @@
-#include "linkwatch.h"
+#include "onair/linkwatch.h"
 
 void LinkWatch::inputOpened(qint64 nowMs)
 {

@@ -1,10 +1,10 @@
-#include "onairstatus.h"
+#include "onair/onairstatus.h"
 
-#include "lampstyle.h"
-#include "layout.h"
-#include "statuslayout.h"
-#include "vexolamp.h"
-#include "vexoppmmeter.h"
+#include "panel/designlayout.h"
+#include "panel/lampstyle.h"
+#include "panel/statuslayout.h"
+#include "widgets/vexolamp.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QDateTime>
 #include <QEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "displaysettings.h"
-#include "linkwatch.h"
-#include "overlatch.h"
-#include "silencedetector.h"
+#include "dialogs/displaysettings.h"
+#include "onair/linkwatch.h"
+#include "onair/overlatch.h"
+#include "onair/silencedetector.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "overlatch.h"
+#include "onair/overlatch.h"
 
 #include <climits>
 #include <cmath>

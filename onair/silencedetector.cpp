@@ -1,4 +1,4 @@
-#include "silencedetector.h"
+#include "onair/silencedetector.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "brushedmetal.h"
+#include "panel/brushedmetal.h"
 
 #include <algorithm>
 #include <cmath>

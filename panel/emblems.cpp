@@ -1,6 +1,6 @@
-#include "emblems.h"
+#include "panel/emblems.h"
 
-#include "palette.h"
+#include "panel/palette.h"
 
 #include <QFont>
 #include <QFontMetrics>

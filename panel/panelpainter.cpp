@@ -1,11 +1,11 @@
-#include "panelpainter.h"
+#include "panel/panelpainter.h"
 
-#include "brushedmetal.h"
-#include "emblems.h"
-#include "palette.h"
-#include "picturelayout.h"
-#include "statuslayout.h"
-#include "vexoppmmeter.h"
+#include "panel/brushedmetal.h"
+#include "panel/emblems.h"
+#include "panel/palette.h"
+#include "panel/panellayout.h"
+#include "panel/statuslayout.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QFont>
 #include <QFontInfo>

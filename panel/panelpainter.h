@@ -1,6 +1,6 @@
 #pragma once
 
-#include "layout.h"
+#include "panel/designlayout.h"
 
 #include <QImage>
 

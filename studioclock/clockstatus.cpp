@@ -1,9 +1,9 @@
-#include "clockstatus.h"
+#include "studioclock/clockstatus.h"
 
-#include "lampstyle.h"
-#include "layout.h"
-#include "vexoanalogclock.h"
-#include "vexolamp.h"
+#include "panel/designlayout.h"
+#include "panel/lampstyle.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/vexolamp.h"
 
 #include <QRect>
 #include <QWidget>

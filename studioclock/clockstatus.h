@@ -1,9 +1,9 @@
 #pragma once
 
-#include "clocksync.h"
-#include "countdown.h"
-#include "endtime.h"
-#include "layout.h"
+#include "panel/designlayout.h"
+#include "studioclock/clocksync.h"
+#include "studioclock/countdown.h"
+#include "studioclock/endtime.h"
 
 #include <QObject>
 

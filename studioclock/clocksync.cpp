@@ -1,4 +1,4 @@
-#include "clocksync.h"
+#include "studioclock/clocksync.h"
 
 #include <QObject>
 

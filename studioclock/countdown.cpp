@@ -1,6 +1,6 @@
-#include "countdown.h"
+#include "studioclock/countdown.h"
 
-#include "lampstyle.h"
+#include "panel/lampstyle.h"
 
 #include <QObject>
 

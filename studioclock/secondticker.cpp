@@ -1,4 +1,4 @@
-#include "secondticker.h"
+#include "studioclock/secondticker.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
 #include "clockstage.h"
 #include "paintcounter.h"
 #include "testsupport.h"
-#include "vexoanalogclock.h"
+#include "widgets/vexoanalogclock.h"
 
 #include <QImage>
 #include <QMetaProperty>

@@ -1,8 +1,8 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
-#include "mylabel.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QDialogButtonBox>
 #include <QInputDialog>

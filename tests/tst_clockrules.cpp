@@ -1,10 +1,10 @@
 // The studio clock's rules with an injected clock: when the second wake comes, how long to the
 // end time, what a count-down shows, when the system clock counts as synchronised, and how the
 // [clock] group reads back.
-#include "clocksync.h"
-#include "countdown.h"
-#include "endtime.h"
-#include "secondticker.h"
+#include "studioclock/clocksync.h"
+#include "studioclock/countdown.h"
+#include "studioclock/endtime.h"
+#include "studioclock/secondticker.h"
 #include "testsupport.h"
 
 #include <QDateTime>

@@ -2,8 +2,8 @@
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
 #include "testsupport.h"
-#include "vexoanalogclock.h"
-#include "vexodigitalclock.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/vexodigitalclock.h"
 
 #include <QImage>
 #include <QtMath>

@@ -1,5 +1,5 @@
-#include "commandline.h"
 #include "testsupport.h"
+#include "walldisplay/commandline.h"
 
 #include <QtTest>
 

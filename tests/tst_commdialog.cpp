@@ -1,10 +1,10 @@
-#include "ccommdialog.h"
-#include "interfaceorder.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "dialogs/ccommdialog.h"
+#include "dialogs/interfaceorder.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
-#include "mylabel.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "clockstage.h"
 #include "paintcounter.h"
 #include "testsupport.h"
-#include "vexodigitalclock.h"
+#include "widgets/vexodigitalclock.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>

@@ -1,5 +1,5 @@
+#include "app/mainwindow.h"
 #include "levelframes.h"
-#include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
 #include "testsupport.h"

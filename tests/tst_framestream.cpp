@@ -1,5 +1,5 @@
-#include "framestream.h"
-#include "levelframe.h"
+#include "comm/framestream.h"
+#include "comm/levelframe.h"
 #include "testsupport.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "mainwindowprobe.h"
-#include "mylabel.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>

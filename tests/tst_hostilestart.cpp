@@ -1,9 +1,9 @@
+#include "app/mainwindow.h"
 #include "levelframes.h"
-#include "mainwindow.h"
 #include "mainwindowprobe.h"
-#include "mylabel.h"
 #include "ptypair.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Runs inside the namespace that netns_interfaces.sh prepares, with known addresses.
 
-#include "ccommdialog.h"
+#include "dialogs/ccommdialog.h"
 #include "testsupport.h"
 
 #include <QComboBox>

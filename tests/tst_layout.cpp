@@ -1,9 +1,9 @@
-#include "layout.h"
 #include "mainwindowprobe.h"
-#include "mylabel.h"
+#include "panel/designlayout.h"
 #include "testsupport.h"
-#include "vexodigitalclock.h"
-#include "vexoppmmeter.h"
+#include "widgets/mylabel.h"
+#include "widgets/vexodigitalclock.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QLabel>

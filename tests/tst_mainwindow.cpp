@@ -1,9 +1,9 @@
+#include "comm/releasegate.h"
 #include "mainwindowprobe.h"
-#include "mylabel.h"
-#include "releasegate.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "vexoppmmeter.h"
+#include "widgets/mylabel.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QAction>
 #include <QFile>

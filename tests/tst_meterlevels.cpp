@@ -1,10 +1,10 @@
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
+#include "comm/release.h"
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
-#include "release.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QTimer>
 

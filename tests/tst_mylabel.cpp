@@ -1,5 +1,5 @@
-#include "mylabel.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QMetaMethod>
 #include <QSignalSpy>

@@ -1,16 +1,16 @@
 // The trust-on-air lamps in a real window, fed by a real serial line: what the operator sees
 // when the console stops and starts again, when a level goes over, when the port is not there,
 // and that the display settings dialog keeps what it edits.
-#include "cdisplaydialog.h"
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
+#include "dialogs/cdisplaydialog.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
 #include "ptypair.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "vexolamp.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexolamp.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>

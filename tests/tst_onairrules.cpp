@@ -1,12 +1,12 @@
 // The rules behind the panel's trust-on-air lamps, each over times and levels the test
 // chooses: the link state, the peak mark, the over latch, the silence detector, and what a
 // hand-edited [display] group reads as.
-#include "displaysettings.h"
-#include "linkwatch.h"
-#include "overlatch.h"
-#include "peakhold.h"
-#include "silencedetector.h"
+#include "dialogs/displaysettings.h"
+#include "onair/linkwatch.h"
+#include "onair/overlatch.h"
+#include "onair/silencedetector.h"
 #include "testsupport.h"
+#include "widgets/peakhold.h"
 
 #include <QSettings>
 #include <QtTest>

@@ -2,11 +2,11 @@
 // pixels: every printed mark on the row where its meter's bar ends at that level, the numbers
 // on their marks, and edges that go from metal to ink at once rather than over a blur.
 
-#include "layout.h"
 #include "mainwindowprobe.h"
-#include "picturelayout.h"
+#include "panel/designlayout.h"
+#include "panel/panellayout.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QPixmap>

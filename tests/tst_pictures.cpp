@@ -1,10 +1,10 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "mainwindowprobe.h"
-#include "panelpainter.h"
-#include "picturelayout.h"
-#include "statuslayout.h"
+#include "panel/panellayout.h"
+#include "panel/panelpainter.h"
+#include "panel/statuslayout.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 #include "paintcounter.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
-#include "vexotypes.h"
+#include "widgets/vexoppmmeter.h"
+#include "widgets/vexotypes.h"
 
 #include <QImage>
 #include <QMetaMethod>

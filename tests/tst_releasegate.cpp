@@ -1,13 +1,13 @@
 // When the release tick rests and when it runs again, how far apart its ticks are, and, in a
 // real window fed through a real serial line, that a display with nothing to show stops
 // waking up and that the next frame starts it again.
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
+#include "comm/releasegate.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
-#include "releasegate.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QEventLoop>
 #include <QFile>

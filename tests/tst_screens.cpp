@@ -1,7 +1,7 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "mainwindowprobe.h"
-#include "screens.h"
 #include "testsupport.h"
+#include "walldisplay/screens.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,5 +1,5 @@
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
 #include "stresswatch.h"

@@ -1,8 +1,8 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "app/settingsstore.h"
 #include "mainwindowprobe.h"
-#include "mylabel.h"
-#include "settingsstore.h"
 #include "testsupport.h"
+#include "widgets/mylabel.h"
 
 #include <QDir>
 #include <QFile>

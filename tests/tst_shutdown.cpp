@@ -1,9 +1,9 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
-#include "mylabel.h"
-#include "shutdownsignals.h"
 #include "testsupport.h"
+#include "walldisplay/shutdownsignals.h"
+#include "widgets/mylabel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,18 +1,18 @@
 // The studio clock on a real window: one wake a second drives both clocks, the end-time marker
 // stands where the face's geometry puts it, the sync lamp follows the kernel's answer, and a
 // count-down runs from the C key to time up.
-#include "ccountdowndialog.h"
-#include "cendtimedialog.h"
-#include "clockstatus.h"
-#include "modalanswer.h"
+#include "dialogs/ccountdowndialog.h"
+#include "dialogs/cendtimedialog.h"
 #include "fixedclock.h"
 #include "mainwindowprobe.h"
+#include "modalanswer.h"
 #include "paintcounter.h"
-#include "secondticker.h"
+#include "studioclock/clockstatus.h"
+#include "studioclock/secondticker.h"
 #include "testsupport.h"
-#include "vexoanalogclock.h"
-#include "vexodigitalclock.h"
-#include "vexolamp.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/vexodigitalclock.h"
+#include "widgets/vexolamp.h"
 
 #include <QDateTime>
 #include <QImage>

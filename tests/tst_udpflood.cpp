@@ -1,12 +1,12 @@
-#include "levelframe.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "comm/levelframe.h"
 #include "mainwindowprobe.h"
-#include "secondticker.h"
 #include "stresswatch.h"
+#include "studioclock/secondticker.h"
 #include "testsupport.h"
-#include "vexoanalogclock.h"
-#include "vexodigitalclock.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/vexodigitalclock.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,8 +1,8 @@
+#include "app/mainwindow.h"
+#include "comm/udprules.h"
 #include "levelframes.h"
-#include "mainwindow.h"
 #include "mainwindowprobe.h"
 #include "testsupport.h"
-#include "udpinput.h"
 
 #include <QDeadlineTimer>
 #include <QLabel>

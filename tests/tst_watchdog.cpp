@@ -1,5 +1,5 @@
 #include "testsupport.h"
-#include "watchdog.h"
+#include "walldisplay/watchdog.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

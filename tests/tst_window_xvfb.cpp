@@ -1,8 +1,8 @@
 #include "levelframes.h"
-#include "picturelayout.h"
+#include "panel/panellayout.h"
 #include "ptypair.h"
 #include "testsupport.h"
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "commandline.h"
+#include "walldisplay/commandline.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "fullscreen.h"
+#include "walldisplay/fullscreen.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "screens.h"
+#include "walldisplay/screens.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "shutdownsignals.h"
+#include "walldisplay/shutdownsignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "watchdog.h"
+#include "walldisplay/watchdog.h"
 
 #ifdef ORVANE_HAVE_SYSTEMD
 #include <systemd/sd-daemon.h>

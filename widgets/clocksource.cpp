@@ -1,4 +1,4 @@
-#include "clocksource.h"
+#include "widgets/clocksource.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "mylabel.h"
+#include "widgets/mylabel.h"
 
 myLabel::myLabel(const QString &text, QWidget *parent)
     : QLabel(parent)

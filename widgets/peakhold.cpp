@@ -1,4 +1,4 @@
-#include "peakhold.h"
+#include "widgets/peakhold.h"
 
 PeakHoldState stepPeakHold(PeakHoldState peak, double levelDb, qint64 nowMs, qint64 holdMs,
                            double fallPerSecond)

@@ -1,6 +1,6 @@
-#include "vexoanalogclock.h"
+#include "widgets/vexoanalogclock.h"
 
-#include "clocksource.h"
+#include "widgets/clocksource.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "vexodigitalclock.h"
+#include "widgets/vexodigitalclock.h"
 
-#include "clocksource.h"
+#include "widgets/clocksource.h"
 
 #include <QDateTime>
 #include <QFontMetrics>

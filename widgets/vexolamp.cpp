@@ -1,4 +1,4 @@
-#include "vexolamp.h"
+#include "widgets/vexolamp.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "vexoppmmeter.h"
+#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QLinearGradient>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "peakhold.h"
-#include "vexotypes.h"
+#include "widgets/peakhold.h"
+#include "widgets/vexotypes.h"
 
 #include <QColor>
 #include <QString>

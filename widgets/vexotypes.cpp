@@ -1,4 +1,4 @@
-#include "vexotypes.h"
+#include "widgets/vexotypes.h"
 
 #include <QMetaType>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clocksource.h"
+#include "widgets/clocksource.h"
 
 #include <QDateTime>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "mainwindow.h"
-#include "clockstatus.h"
-#include "onairstatus.h"
+#include "app/mainwindow.h"
+#include "onair/onairstatus.h"
+#include "studioclock/clockstatus.h"
 
 #include <QSerialPort>
 #include <QUdpSocket>

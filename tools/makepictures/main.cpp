@@ -5,10 +5,10 @@
 //
 // The folder defaults to the source tree's resources/.
 
-#include "emblems.h"
 #include "icofile.h"
-#include "panelpainter.h"
-#include "picturelayout.h"
+#include "panel/emblems.h"
+#include "panel/panellayout.h"
+#include "panel/panelpainter.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "feedline.h"
 
-#include "serialline.h"
+#include "comm/serialline.h"
 
 #include <QSerialPort>
 #include <QTextStream>

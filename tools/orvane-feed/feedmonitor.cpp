@@ -1,7 +1,7 @@
 #include "feedmonitor.h"
 
+#include "comm/levelframe.h"
 #include "feedline.h"
-#include "levelframe.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>

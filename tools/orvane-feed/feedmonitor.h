@@ -1,8 +1,8 @@
 #pragma once
 
+#include "comm/framestream.h"
 #include "feedoptions.h"
 #include "framelines.h"
-#include "framestream.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

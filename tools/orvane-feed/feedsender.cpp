@@ -1,8 +1,8 @@
 #include "feedsender.h"
 
-#include "framelines.h"
+#include "comm/levelframe.h"
 #include "feedline.h"
-#include "levelframe.h"
+#include "framelines.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>

@@ -1,6 +1,6 @@
 #include "framelines.h"
 
-#include "levelframe.h"
+#include "comm/levelframe.h"
 
 namespace Feed {
 

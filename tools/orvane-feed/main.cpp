@@ -1,7 +1,7 @@
 #include "feedmonitor.h"
 #include "feedoptions.h"
 #include "feedsender.h"
-#include "shutdownsignals.h"
+#include "walldisplay/shutdownsignals.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

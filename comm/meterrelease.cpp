@@ -1,0 +1,88 @@
+#include "app/mainwindow.h"
+
+#include "comm/levelframe.h"
+#include "comm/releasegate.h"
+#include "diagnostics/trace.h"
+#include "onair/onairstatus.h"
+#include "ui_mainwindow.h"
+#include "widgets/vexoppmmeter.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
+{
+    double next;
+    if (!releaseStep(meter->dBPosition, *level, releaseFallThisTick, &next)) {
+        // A resting bar may still carry a peak mark that has to fall to it.
+        if (meter->peakPending())
+            meter->CalculateMeter();
+        return;
+    }
+    const int barBefore = meter->barHeight();
+    meter->dBPosition = next;
+    // Repaint only when the bar moved by a whole pixel, as most ticks of a slow fall do not,
+    // and then only the rows it moved over: a meter is a tall column of a large window, and
+    // repainting all of it for a step of a few pixels cost most of the program's time.
+    if (meter->CalculateMeter())
+        meter->update(meter->barChange(barBefore));
+}
+
+void MainWindow::meterRelease()
+{
+    VexoPPMMeter *const meters[LevelFrame::Channels] = {
+        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
+    };
+    // A late tick (a stalled display, a busy machine) falls for all the time it lost.
+    releaseFallThisTick = releaseFall(releaseClock.sinceLastTick(releaseIntervalMs * 1000000LL),
+                                      releasePerTick, releaseIntervalMs);
+    // A link that has just gone quiet takes the meters down with the normal release, rather
+    // than leaving them standing at the last levels it sent.
+    if (onAir->tick(meterLevels))
+        resetMeters();
+    int moving = 0;
+    int fallingPeaks = 0;
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        VexoPPMMeter *meter = meters[i];
+        CalculatePPMRelease(meter, &meterLevels[i]);
+        if (!ReleaseGate::settled(meter->dBPosition, meterLevels[i], meter->getMindBPosition(),
+                                  meter->getMaxdBPosition()))
+            ++moving;
+        // A mark held until reset never falls, and needs no tick.
+        if (meter->peakPending() && meter->getPeakHoldTime() > 0.0)
+            ++fallingPeaks;
+    }
+    if (Q_UNLIKELY(Trace::enabled))
+        Trace::releaseTicked();
+    if (releaseTimer) {
+        if (ReleaseGate::mayRest(moving, fallingPeaks, onAir->state() == LinkWatch::Live))
+            releaseTimer->stop();
+        else if (releaseTimer->interval() != releasePaceMs)
+            releaseTimer->setInterval(releasePaceMs);
+    }
+}
+
+void MainWindow::wakeRelease()
+{
+    if (!releaseTimer || releaseTimer->isActive())
+        return;
+    const QScreen *screen = windowHandle() ? windowHandle()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    releasePaceMs = RepaintPacer::intervalMs(screen ? screen->refreshRate()
+                                                    : RepaintPacer::DefaultRefreshHz);
+    // A tick that ran a moment before the rest keeps the repaints a refresh apart.
+    const int delay = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(),
+                                            releasePaceMs);
+    // Whatever moves now has moved since now: the first tick falls for the time from here.
+    releaseClock.restart();
+    releaseTimer->start(delay);
+}
+
+void MainWindow::resetMeters()
+{
+    for (double &level : meterLevels)
+        level = LevelFrame::FloorDb;
+    wakeRelease();
+}
