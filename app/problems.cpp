@@ -1,18 +1,11 @@
 #include "app/mainwindow.h"
 
 #include "panel/designlayout.h"
+#include "panel/panellayout.h"
 
 #include <QFont>
 #include <QLabel>
 #include <QStringList>
-
-namespace {
-
-// In the header band, between the product name and the link lamp, so that the reason stands
-// beside the state it explains.
-const QRect ProblemRect(214, 28, 242, 25);
-
-} // namespace
 
 void MainWindow::setSerialProblem(const QString &text)
 {
@@ -78,9 +71,9 @@ void MainWindow::placeProblemLabel()
         return;
     const DesignLayout::Fit fit = DesignLayout::fitDesign(
         windowSize.isEmpty() ? QSize(DesignLayout::Width, DesignLayout::Height) : windowSize);
-    problemLabel->setGeometry(DesignLayout::scaleRect(ProblemRect, fit));
+    problemLabel->setGeometry(DesignLayout::scaleRect(StatusLayout::ProblemRect, fit));
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
-    font.setPixelSize(qMax(1, static_cast<int>(11.0f * fit.scale + 0.5f)));
+    font.setPixelSize(qMax(1, static_cast<int>(float(StatusLayout::ProblemPixelSize) * fit.scale + 0.5f)));
     problemLabel->setFont(font);
 }

@@ -2,7 +2,7 @@
 
 #include "panel/designlayout.h"
 #include "panel/lampstyle.h"
-#include "panel/statuslayout.h"
+#include "panel/panellayout.h"
 #include "widgets/vexolamp.h"
 #include "widgets/vexoppmmeter.h"
 

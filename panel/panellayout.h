@@ -4,9 +4,11 @@
 
 #include <array>
 
-// Where the printed elements of the design picture lie. The picture generator draws from these
-// numbers and the picture test reads the generated files back with them, so both agree on
-// where a tick, the clock disc or a band has to be.
+// The one layout of the 986 x 580 panel. PictureLayout: where the printed elements of the design
+// picture lie; the picture generator draws from these numbers and the picture test reads the
+// generated files back with them, so both agree on where a tick, the clock disc or a band has
+// to be. StatusLayout: where the status lamps stand; the picture lets a recess into the panel
+// around some of them, so lamp and picture must agree.
 namespace PictureLayout {
 
 constexpr int PanelWidth = 986;
@@ -111,3 +113,67 @@ constexpr QRect FooterTextRect(360, 550, 381, 21);
 constexpr QRect EmblemRect(836, 66, 88, 118);
 
 } // namespace PictureLayout
+
+// Where the panel's status lamps stand in the design.
+namespace StatusLayout {
+
+// The clock's dial is centred on this column; the lamps that belong to the clock stand on it.
+constexpr int DialCentreX = PictureLayout::ClockRect.x() + PictureLayout::ClockRect.width() / 2;
+
+constexpr QRect centredOnDial(int y, int width, int height)
+{
+    return QRect(DialCentreX - width / 2, y, width, height);
+}
+
+// The link lamp, centred in the header band over the clock.
+constexpr QRect LinkLamp = centredOnDial(31, 180, 19);
+
+// Per stereo pair (programme, sub, control room), under its caption: the over lamp and the
+// silence lamp below it, and the legend laid across the pair's meters while the link is down.
+constexpr std::array<QRect, 3> OverLamps = {{
+    QRect(44, 538, 121, 15),
+    QRect(194, 538, 131, 15),
+    QRect(816, 538, 129, 15),
+}};
+constexpr std::array<QRect, 3> SilenceLamps = {{
+    QRect(44, 557, 121, 15),
+    QRect(194, 557, 131, 15),
+    QRect(816, 557, 129, 15),
+}};
+constexpr std::array<QRect, 3> LinkMarks = {{
+    QRect(44, 262, 121, 30),
+    QRect(200, 262, 121, 30),
+    QRect(826, 326, 107, 30),
+}};
+
+// On the dial: the sync lamp above the time, and under the date one row for the time left to
+// the end time and the count-down, side by side when both show. All stay within the ring the
+// hands sweep, so that no lamp ever hides a hand.
+constexpr QRect SyncLamp = centredOnDial(228, 130, 19);
+constexpr int DialRowY = 375;
+constexpr int DialRowHeight = 21;
+constexpr int DialRowGap = 6;
+constexpr int DialPairWidth = 74;
+// One of the two alone, in the middle of the row.
+constexpr QRect DialRowSingle = centredOnDial(DialRowY, 120, DialRowHeight);
+// Both: the end time on the left, the count-down on the right.
+constexpr QRect DialRowLeft(DialCentreX - DialRowGap / 2 - DialPairWidth, DialRowY, DialPairWidth,
+                            DialRowHeight);
+constexpr QRect DialRowRight(DialCentreX + DialRowGap / 2, DialRowY, DialPairWidth,
+                             DialRowHeight);
+
+// In the header band, between the product name and the link lamp, so that the reason why the
+// display cannot do what it was set to do stands beside the state it explains.
+constexpr QRect ProblemRect(214, 28, 242, 25);
+
+// Legend sizes in design pixels.
+constexpr int LinkLampPixelSize = 12;
+constexpr int PairLampPixelSize = 10;
+constexpr int LinkMarkPixelSize = 14;
+constexpr int SyncLampPixelSize = 12;
+constexpr int DialRowPixelSize = 15;
+constexpr int ProblemPixelSize = 11;
+// The peak mark's thickness on the meters.
+constexpr int PeakMarkRows = 2;
+
+} // namespace StatusLayout

@@ -4,7 +4,6 @@
 #include "panel/emblems.h"
 #include "panel/palette.h"
 #include "panel/panellayout.h"
-#include "panel/statuslayout.h"
 #include "widgets/vexoppmmeter.h"
 
 #include <QFont>

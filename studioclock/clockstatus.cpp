@@ -2,6 +2,7 @@
 
 #include "panel/designlayout.h"
 #include "panel/lampstyle.h"
+#include "panel/panellayout.h"
 #include "widgets/vexoanalogclock.h"
 #include "widgets/vexolamp.h"
 
@@ -18,19 +19,6 @@ const QColor CountMagenta(255, 0, 255);
 const QColor TimeUpRed(235, 22, 22);
 const QColor Black(0, 0, 0);
 const QColor White(255, 255, 255);
-
-// On the dial, in design pixels: the sync lamp above the time, the time left to the end time
-// and the count-down under the date. All stay within the ring the hands sweep, so that no
-// lamp ever hides a hand.
-constexpr QRect SyncLamp(488, 228, 130, 19);
-constexpr int LowerRowY = 375;
-constexpr int LowerRowHeight = 21;
-constexpr int LowerSingleWidth = 120;
-constexpr int LowerPairWidth = 74;
-constexpr int LowerGap = 6;
-constexpr int DialCentreX = 553;
-constexpr int SyncPixelSize = 12;
-constexpr int LowerPixelSize = 15;
 
 // The analog clock's count-down arc covers the last minute.
 constexpr int ArcSeconds = 60;
@@ -174,9 +162,9 @@ void ClockStatus::showCountDown()
 void ClockStatus::layout(const DesignLayout::Fit &fit)
 {
     fit_ = fit;
-    syncLamp_->setGeometry(DesignLayout::scaleRect(SyncLamp, fit));
-    syncLamp_->setFont(LampStyle::font(int(float(SyncPixelSize) * fit.scale + 0.5f)));
-    const QFont lower = LampStyle::font(int(float(LowerPixelSize) * fit.scale + 0.5f));
+    syncLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::SyncLamp, fit));
+    syncLamp_->setFont(LampStyle::font(int(float(StatusLayout::SyncLampPixelSize) * fit.scale + 0.5f)));
+    const QFont lower = LampStyle::font(int(float(StatusLayout::DialRowPixelSize) * fit.scale + 0.5f));
     endLamp_->setFont(lower);
     countDownLamp_->setFont(lower);
     placeLamps();
@@ -188,15 +176,10 @@ void ClockStatus::placeLamps()
     const bool end = endLamp_->isVisibleTo(endLamp_->parentWidget());
     const bool count = countDownLamp_->isVisibleTo(countDownLamp_->parentWidget());
     if (end && count) {
-        const int left = DialCentreX - LowerGap / 2 - LowerPairWidth;
-        endLamp_->setGeometry(DesignLayout::scaleRect(
-            QRect(left, LowerRowY, LowerPairWidth, LowerRowHeight), fit));
-        countDownLamp_->setGeometry(DesignLayout::scaleRect(
-            QRect(DialCentreX + LowerGap / 2, LowerRowY, LowerPairWidth, LowerRowHeight), fit));
+        endLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowLeft, fit));
+        countDownLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowRight, fit));
         return;
     }
-    const QRect single(DialCentreX - LowerSingleWidth / 2, LowerRowY, LowerSingleWidth,
-                       LowerRowHeight);
-    endLamp_->setGeometry(DesignLayout::scaleRect(single, fit));
-    countDownLamp_->setGeometry(DesignLayout::scaleRect(single, fit));
+    endLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowSingle, fit));
+    countDownLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowSingle, fit));
 }

@@ -2,7 +2,6 @@
 #include "mainwindowprobe.h"
 #include "panel/panellayout.h"
 #include "panel/panelpainter.h"
-#include "panel/statuslayout.h"
 #include "testsupport.h"
 #include "widgets/vexoppmmeter.h"
 
