@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "panel/designlayout.h"
+#include "panel/lampstyle.h"
 #include "panel/panellayout.h"
 
-#include <QFont>
 #include <QLabel>
 #include <QStringList>
 
@@ -72,8 +72,6 @@ void MainWindow::placeProblemLabel()
     const DesignLayout::Fit fit = DesignLayout::fitDesign(
         windowSize.isEmpty() ? QSize(DesignLayout::Width, DesignLayout::Height) : windowSize);
     problemLabel->setGeometry(DesignLayout::scaleRect(StatusLayout::ProblemRect, fit));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(qMax(1, static_cast<int>(float(StatusLayout::ProblemPixelSize) * fit.scale + 0.5f)));
-    problemLabel->setFont(font);
+    // The lamps' typeface: the reason reads as part of the status it explains.
+    problemLabel->setFont(LampStyle::font(StatusLayout::ProblemPixelSize, fit));
 }

@@ -15,14 +15,6 @@
 
 namespace {
 
-const QColor LiveGreen(0, 196, 64);
-const QColor NoDataAmber(255, 170, 0);
-const QColor NoLinkRed(222, 28, 28);
-const QColor OverRed(235, 22, 22);
-const QColor SilenceAmber(255, 150, 0);
-const QColor Black(0, 0, 0);
-const QColor White(255, 255, 255);
-
 // "12 s" under a minute, then "3:25" and "1:03:25": the lamps count once a second and must
 // stay short enough to read across a room.
 QString duration(qint64 ms)
@@ -31,15 +23,6 @@ QString duration(qint64 ms)
     if (s < 60)
         return QObject::tr("%1 s").arg(s);
     return LampStyle::minutesAndSeconds(s);
-}
-
-VexoLamp *makeLamp(QWidget *window, const QString &name, const QColor &lit, const QColor &text)
-{
-    auto *lamp = new VexoLamp(window);
-    lamp->setObjectName(name);
-    lamp->setLitColor(lit);
-    lamp->setLitTextColor(text);
-    return lamp;
 }
 
 // The wall-clock time of a moment on the monotonic clock, for the lamps' legends.
@@ -59,21 +42,23 @@ OnAirStatus::OnAirStatus(QWidget *window, VexoPPMMeter *const sixMeters[6])
         meters[i] = sixMeters[i];
 
     static const char *const pairNames[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
-    link_ = makeLamp(window, QStringLiteral("lamp_link"), NoLinkRed, White);
+    using namespace LampStyle;
+    link_ = makeLamp(window, QStringLiteral("lamp_link"));
+    setColours(link_, DarkRed, White);
     link_->setLit(true);
     link_->installEventFilter(this);
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
         const QString name = QLatin1String(pairNames[pair]);
-        overLamps[pair] = makeLamp(window, QStringLiteral("lamp_over_") + name, OverRed, White);
+        overLamps[pair] = makeLamp(window, QStringLiteral("lamp_over_") + name);
+        setColours(overLamps[pair], Red, White);
         overLamps[pair]->setToolTip(tr("Click, or press R, to reset peaks and overs"));
         connect(overLamps[pair], &VexoLamp::clicked, this, &OnAirStatus::resetPeaksAndOvers);
-        silenceLamps[pair]
-            = makeLamp(window, QStringLiteral("lamp_silence_") + name, SilenceAmber, Black);
-        marks[pair] = makeLamp(window, QStringLiteral("mark_link_") + name, NoDataAmber, Black);
-        marks[pair]->setLit(true);
+        silenceLamps[pair] = makeLamp(window, QStringLiteral("lamp_silence_") + name);
+        setColours(silenceLamps[pair], Orange, Black);
         // The legend lies over the meters and must not take their clicks or hide them
         // while the link is live.
-        marks[pair]->setAttribute(Qt::WA_TransparentForMouseEvents);
+        marks[pair] = makeLegend(window, QStringLiteral("mark_link_") + name);
+        setColours(marks[pair], Amber, Black);
         marks[pair]->hide();
         showOver(pair);
     }
@@ -211,17 +196,16 @@ void OnAirStatus::showLink(qint64 t)
     link_->setText(linkLegend());
     if (!stateChanged)
         return;
-    const QColor colour = state == LinkWatch::Live ? LiveGreen
-        : state == LinkWatch::NoData               ? NoDataAmber
-                                                   : NoLinkRed;
+    using namespace LampStyle;
+    const QColor colour = state == LinkWatch::Live ? Green
+        : state == LinkWatch::NoData               ? Amber
+                                                   : DarkRed;
     const QColor text = state == LinkWatch::NoLink ? White : Black;
-    link_->setLitColor(colour);
-    link_->setLitTextColor(text);
+    setColours(link_, colour, text);
     for (VexoLamp *mark : marks) {
         mark->setVisible(state != LinkWatch::Live);
         mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
-        mark->setLitColor(colour);
-        mark->setLitTextColor(text);
+        setColours(mark, colour, text);
     }
 }
 
@@ -259,21 +243,20 @@ void OnAirStatus::showSilence(int pair, qint64 t)
 void OnAirStatus::layout(const DesignLayout::Fit &fit)
 {
     using DesignLayout::scaleRect;
-    const auto scaled = [&fit](int pixels) {
-        return static_cast<int>(static_cast<float>(pixels) * fit.scale + 0.5f);
-    };
-    link_->setGeometry(scaleRect(StatusLayout::LinkLamp, fit));
-    link_->setFont(LampStyle::font(scaled(StatusLayout::LinkLampPixelSize)));
+    using LampStyle::font;
+    using namespace StatusLayout;
+    link_->setGeometry(scaleRect(LinkLamp, fit));
+    link_->setFont(font(LinkLampPixelSize, fit));
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        overLamps[pair]->setGeometry(scaleRect(StatusLayout::OverLamps[pair], fit));
-        overLamps[pair]->setFont(LampStyle::font(scaled(StatusLayout::PairLampPixelSize)));
-        silenceLamps[pair]->setGeometry(scaleRect(StatusLayout::SilenceLamps[pair], fit));
-        silenceLamps[pair]->setFont(LampStyle::font(scaled(StatusLayout::PairLampPixelSize)));
-        marks[pair]->setGeometry(scaleRect(StatusLayout::LinkMarks[pair], fit));
-        marks[pair]->setFont(LampStyle::font(scaled(StatusLayout::LinkMarkPixelSize)));
+        overLamps[pair]->setGeometry(scaleRect(OverLamps[pair], fit));
+        overLamps[pair]->setFont(font(PairLampPixelSize, fit));
+        silenceLamps[pair]->setGeometry(scaleRect(SilenceLamps[pair], fit));
+        silenceLamps[pair]->setFont(font(PairLampPixelSize, fit));
+        marks[pair]->setGeometry(scaleRect(LinkMarks[pair], fit));
+        marks[pair]->setFont(font(LinkMarkPixelSize, fit));
     }
     for (VexoPPMMeter *meter : meters)
-        meter->setPeakMarkHeight(qMax(1, scaled(StatusLayout::PeakMarkRows)));
+        meter->setPeakMarkHeight(qMax(1, LampStyle::scaled(PeakMarkRows, fit)));
 }
 
 bool OnAirStatus::eventFilter(QObject *watched, QEvent *event)

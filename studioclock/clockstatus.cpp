@@ -11,44 +11,19 @@
 
 namespace {
 
-const QColor SyncGreen(0, 196, 64);
-const QColor UnsyncAmber(255, 170, 0);
-const QColor EndAmber(255, 170, 0);
-const QColor EndRed(235, 22, 22);
-const QColor CountMagenta(255, 0, 255);
-const QColor TimeUpRed(235, 22, 22);
-const QColor Black(0, 0, 0);
-const QColor White(255, 255, 255);
-
 // The analog clock's count-down arc covers the last minute.
 constexpr int ArcSeconds = 60;
 // The end-time lamp turns red with the clock's approach arc.
 constexpr int ApproachSeconds = 15;
-
-VexoLamp *makeLamp(QWidget *window, const QString &name)
-{
-    auto *lamp = new VexoLamp(window);
-    lamp->setObjectName(name);
-    lamp->setLit(true);
-    // Lamps on the dial only inform: a click goes to the window beneath.
-    lamp->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return lamp;
-}
-
-void setLampColours(VexoLamp *lamp, const QColor &lit, const QColor &text)
-{
-    lamp->setLitColor(lit);
-    lamp->setLitTextColor(text);
-}
 
 } // namespace
 
 ClockStatus::ClockStatus(QWidget *window, VexoAnalogClock *clock)
     : QObject(window)
     , analog(clock)
-    , syncLamp_(makeLamp(window, QStringLiteral("lamp_sync")))
-    , endLamp_(makeLamp(window, QStringLiteral("lamp_end_time")))
-    , countDownLamp_(makeLamp(window, QStringLiteral("lamp_count_down")))
+    , syncLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_sync")))
+    , endLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_end_time")))
+    , countDownLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_count_down")))
 {
     endLamp_->hide();
     countDownLamp_->hide();
@@ -104,10 +79,8 @@ void ClockStatus::cancelCountDown()
 void ClockStatus::showSync()
 {
     syncLamp_->setText(sync.legend());
-    if (sync.synchronised())
-        setLampColours(syncLamp_, SyncGreen, Black);
-    else
-        setLampColours(syncLamp_, UnsyncAmber, Black);
+    LampStyle::setColours(syncLamp_, sync.synchronised() ? LampStyle::Green : LampStyle::Amber,
+                          LampStyle::Black);
 }
 
 void ClockStatus::showEnd()
@@ -120,9 +93,9 @@ void ClockStatus::showEnd()
     if (visible) {
         endLamp_->setText(EndTime::leftText(left));
         if (left <= ApproachSeconds)
-            setLampColours(endLamp_, EndRed, White);
+            LampStyle::setColours(endLamp_, LampStyle::Red, LampStyle::White);
         else
-            setLampColours(endLamp_, EndAmber, Black);
+            LampStyle::setColours(endLamp_, LampStyle::Amber, LampStyle::Black);
     }
     if (visible != endLamp_->isVisibleTo(endLamp_->parentWidget())) {
         endLamp_->setVisible(visible);
@@ -137,17 +110,17 @@ void ClockStatus::showCountDown()
     if (state == CountDown::Running) {
         countDownLamp_->setText(countDown.text());
         countDownLamp_->setLit(true);
-        setLampColours(countDownLamp_, CountMagenta, White);
-        analog->setCountDownColor(CountMagenta);
+        LampStyle::setColours(countDownLamp_, LampStyle::Magenta, LampStyle::White);
+        analog->setCountDownColor(LampStyle::Magenta);
         analog->setCountDownTime(countDown.secondsLeft() <= ArcSeconds
                                      ? float(countDown.secondsLeft())
                                      : 0.0f);
     } else if (state == CountDown::TimeUp) {
         countDownLamp_->setText(countDown.text());
-        setLampColours(countDownLamp_, TimeUpRed, White);
+        LampStyle::setColours(countDownLamp_, LampStyle::Red, LampStyle::White);
         // A lamp that blinks once a second and a full red ring: seen from across the room.
         countDownLamp_->setLit(!countDownLamp_->getLit());
-        analog->setCountDownColor(TimeUpRed);
+        analog->setCountDownColor(LampStyle::Red);
         analog->setCountDownTime(float(ArcSeconds));
     } else {
         analog->setCountDownTime(0.0f);
@@ -163,8 +136,8 @@ void ClockStatus::layout(const DesignLayout::Fit &fit)
 {
     fit_ = fit;
     syncLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::SyncLamp, fit));
-    syncLamp_->setFont(LampStyle::font(int(float(StatusLayout::SyncLampPixelSize) * fit.scale + 0.5f)));
-    const QFont lower = LampStyle::font(int(float(StatusLayout::DialRowPixelSize) * fit.scale + 0.5f));
+    syncLamp_->setFont(LampStyle::font(StatusLayout::SyncLampPixelSize, fit));
+    const QFont lower = LampStyle::font(StatusLayout::DialRowPixelSize, fit);
     endLamp_->setFont(lower);
     countDownLamp_->setFont(lower);
     placeLamps();
