@@ -1,5 +1,7 @@
 #include "dialogs/displaysettings.h"
 
+#include "dialogs/settingsvalue.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -7,21 +9,6 @@
 namespace {
 
 const char *const PairKeys[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
-
-// Only what QSettings itself writes for a flag counts: a hand-edited "yes" or a stray value is
-// not a choice the operator made.
-bool readFlag(const QSettings &settings, const QString &key, bool fallback)
-{
-    const QVariant value = settings.value(key);
-    if (value.type() == QVariant::Bool)
-        return value.toBool();
-    const QString text = value.toString().trimmed();
-    if (text == QLatin1String("true"))
-        return true;
-    if (text == QLatin1String("false"))
-        return false;
-    return fallback;
-}
 
 double readNumber(const QSettings &settings, const QString &key, double fallback, double min,
                   double max)
@@ -47,9 +34,9 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
     settings.beginGroup(QStringLiteral("display"));
     d.staleSeconds = readNumber(settings, QStringLiteral("stale_time"), defaults.staleSeconds,
                                 MinStaleSeconds, MaxStaleSeconds);
-    d.peakHold = readFlag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
-    d.peakHoldUntilReset = readFlag(settings, QStringLiteral("peak_hold_until_reset"),
-                                    defaults.peakHoldUntilReset);
+    d.peakHold = SettingsValue::flag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
+    d.peakHoldUntilReset = SettingsValue::flag(settings, QStringLiteral("peak_hold_until_reset"),
+                                               defaults.peakHoldUntilReset);
     d.peakHoldSeconds = readNumber(settings, QStringLiteral("peak_hold_time"),
                                    defaults.peakHoldSeconds, MinHoldSeconds, MaxHoldSeconds);
     d.overThresholdDb = readNumber(settings, QStringLiteral("over_threshold"),
@@ -57,15 +44,16 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
     for (int pair = 0; pair < Pairs; ++pair) {
         Silence &s = d.silence[pair];
         const Silence &fallback = defaults.silence[pair];
-        s.enabled = readFlag(settings, pairKey(pair, ""), fallback.enabled);
+        s.enabled = SettingsValue::flag(settings, pairKey(pair, ""), fallback.enabled);
         s.thresholdDb = readNumber(settings, pairKey(pair, "_threshold"), fallback.thresholdDb,
                                    MinSilenceDb, MaxSilenceDb);
         s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
-    d.showClockSync = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
-    d.startFullScreen = readFlag(settings, QStringLiteral("start_full_screen"),
-                                 defaults.startFullScreen);
+    d.showClockSync
+        = SettingsValue::flag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
+    d.startFullScreen = SettingsValue::flag(settings, QStringLiteral("start_full_screen"),
+                                            defaults.startFullScreen);
     settings.endGroup();
     return d;
 }
