@@ -1,0 +1,163 @@
+#include "httpclient.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace OrvaneTest {
+
+namespace {
+
+QByteArray requestText(quint16 port, const QByteArray &method, const QByteArray &path,
+                       const QList<Header> &headers, const QByteArray &body, bool close)
+{
+    QByteArray text = method + ' ' + path
+        + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
+    for (const Header &h : headers)
+        text += h.first + ": " + h.second + "\r\n";
+    if (!body.isEmpty() || method == "POST" || method == "PUT")
+        text += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    if (close)
+        text += "Connection: close\r\n";
+    return text + "\r\n" + body;
+}
+
+// The status line and the headers of `raw`, if they are all in; the rest stays in `raw`.
+bool takeHead(QByteArray &raw, int *status, QMap<QByteArray, QByteArray> *headers)
+{
+    const int end = raw.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    const QList<QByteArray> lines = raw.left(end).split('\n');
+    *status = lines.value(0).split(' ').value(1).toInt();
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines[i].indexOf(':');
+        if (colon > 0 && headers)
+            headers->insert(lines[i].left(colon).trimmed().toLower(),
+                            lines[i].mid(colon + 1).trimmed());
+    }
+    raw.remove(0, end + 4);
+    return true;
+}
+
+QByteArray dechunk(const QByteArray &chunked)
+{
+    QByteArray body;
+    int pos = 0;
+    for (;;) {
+        const int lineEnd = chunked.indexOf("\r\n", pos);
+        if (lineEnd < 0)
+            break;
+        bool ok = false;
+        const int size = chunked.mid(pos, lineEnd - pos).trimmed().toInt(&ok, 16);
+        if (!ok || size == 0)
+            break;
+        body += chunked.mid(lineEnd + 2, size);
+        pos = lineEnd + 2 + size + 2;
+    }
+    return body;
+}
+
+void connectFrom(QTcpSocket &socket, const QHostAddress &from, quint16 port)
+{
+    if (!from.isNull())
+        socket.bind(from);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+}
+
+} // namespace
+
+HttpResponse httpFetch(quint16 port, const QByteArray &method, const QByteArray &path,
+                       const QList<Header> &headers, const QByteArray &body,
+                       const QHostAddress &from, int timeoutMs)
+{
+    QTcpSocket socket;
+    QByteArray raw;
+    QEventLoop loop;
+    QObject::connect(&socket, &QTcpSocket::connected, [&]() {
+        socket.write(requestText(port, method, path, headers, body, true));
+    });
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&]() { raw += socket.readAll(); });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    connectFrom(socket, from, port);
+    loop.exec();
+    raw += socket.readAll();
+
+    HttpResponse response;
+    if (!takeHead(raw, &response.status, &response.headers))
+        return {};
+    response.body = response.headers.value("transfer-encoding") == "chunked" ? dechunk(raw) : raw;
+    return response;
+}
+
+EventStreamClient::EventStreamClient(quint16 port, const QHostAddress &from,
+                                     const QByteArray &token)
+{
+    QList<Header> headers { { "Accept", "text/event-stream" } };
+    if (!token.isEmpty())
+        headers.append({ "Authorization", "Bearer " + token });
+    QObject::connect(&socket, &QTcpSocket::connected, this, [this, port, headers]() {
+        socket.write(requestText(port, "GET", "/api/v1/events", headers, {}, false));
+    });
+    QObject::connect(&socket, &QTcpSocket::readyRead, this, &EventStreamClient::read);
+    connectFrom(socket, from, port);
+}
+
+void EventStreamClient::read()
+{
+    raw += socket.readAll();
+    if (!headDone) {
+        if (!takeHead(raw, &statusCode, nullptr))
+            return;
+        headDone = true;
+    }
+    // Undo the chunked transfer coding as the chunks come in whole.
+    for (;;) {
+        const int lineEnd = raw.indexOf("\r\n");
+        if (lineEnd < 0)
+            break;
+        bool ok = false;
+        const int size = raw.left(lineEnd).trimmed().toInt(&ok, 16);
+        if (!ok || raw.size() < lineEnd + 2 + size + 2)
+            break;
+        body += raw.mid(lineEnd + 2, size);
+        raw.remove(0, lineEnd + 2 + size + 2);
+    }
+    int end;
+    while ((end = body.indexOf("\n\n")) >= 0) {
+        const QByteArray block = body.left(end);
+        body.remove(0, end + 2);
+        Event event;
+        for (const QByteArray &line : block.split('\n')) {
+            if (line.startsWith("event: "))
+                event.name = line.mid(7).trimmed();
+            else if (line.startsWith("data: "))
+                event.data += line.mid(6).trimmed();
+            else if (line.startsWith(":"))
+                event.name = "comment";
+        }
+        if (!event.name.isEmpty())
+            received.append(event);
+    }
+}
+
+int EventStreamClient::count(const QByteArray &name) const
+{
+    int n = 0;
+    for (const Event &event : received)
+        n += event.name == name;
+    return n;
+}
+
+QByteArray EventStreamClient::lastData(const QByteArray &name) const
+{
+    for (int i = received.size() - 1; i >= 0; --i) {
+        if (received[i].name == name)
+            return received[i].data;
+    }
+    return {};
+}
+
+} // namespace OrvaneTest
