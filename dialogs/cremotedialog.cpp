@@ -94,6 +94,11 @@ QLineEdit *CRemoteDialog::webhookEdit(int index) const
 
 void CRemoteDialog::stabilizeForm()
 {
+    // The token's start shows, as it does where the operator reads it out.
+    if (ui->lineEdit_token->text() != token) {
+        ui->lineEdit_token->setText(token);
+        ui->lineEdit_token->setCursorPosition(0);
+    }
     ui->comboBox_interface->setEnabled(ui->radioButton_interface->isChecked());
     ui->pushButton_copy->setEnabled(!token.isEmpty());
 

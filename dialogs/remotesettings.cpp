@@ -196,7 +196,8 @@ bool RemoteSettings::checkToken(const QString &token, QString *why)
 bool RemoteSettings::checkListenAddress(const QString &text, QString *why)
 {
     const QHostAddress address(text);
-    if (address.isNull()) {
+    if (address.isNull()
+        || (address.protocol() == QAbstractSocket::IPv4Protocol && address.toString() != text)) {
         setWhy(why, tr("\"%1\" is not an IP address").arg(text));
         return false;
     }
@@ -234,13 +235,16 @@ bool RemoteSettings::checkNetwork(const QString &text, Network *network, QString
     }
     // Only a whole address: QHostAddress::parseSubnet would also take "10/8" and netmasks,
     // which a reader of the list could misread.
-    const QHostAddress address(trimmed.left(slash));
+    const QString addressText = trimmed.left(slash).trimmed();
+    const QHostAddress address(addressText);
     const bool v4 = address.protocol() == QAbstractSocket::IPv4Protocol;
     const int maxLength = v4 ? 32 : 128;
     bool ok = false;
     const QString lengthText = trimmed.mid(slash + 1);
     const int length = lengthText.toInt(&ok, 10);
-    if (address.isNull() || !address.scopeId().isEmpty()) {
+    // An IPv4 address in all four parts as written: QHostAddress reads "10" as 0.0.0.10.
+    if (address.isNull() || !address.scopeId().isEmpty()
+        || (v4 && address.toString() != addressText)) {
         setWhy(why, tr("\"%1\" is not an IPv4 or IPv6 address").arg(trimmed.left(slash)));
         return false;
     }

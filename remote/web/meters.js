@@ -186,7 +186,8 @@ function draw(now) {
   const { w, h } = fitCanvas();
   ctx.clearRect(0, 0, w, h);
   const portrait = h > w * 1.1;
-  const unit = Math.max(8, Math.min(w, h) / 40);
+  // One measure for everything, so that a phone, a tablet and a 4K screen show the same panel.
+  const unit = Math.max(8, portrait ? w / 30 : Math.min(w, h) / 40);
 
   // Header: link lamp, connection badge, name, ON AIR.
   const headH = unit * 2.6;
@@ -208,7 +209,7 @@ function draw(now) {
   // Meters and clock side by side, or meters above the clock on a phone held upright.
   const top = headH + unit;
   const clockBox = portrait
-    ? { x: unit, y: h - unit * 9, w: w - 2 * unit, h: unit * 8 }
+    ? { x: unit, y: h - Math.max(unit * 9, h * 0.24), w: w - 2 * unit, h: Math.max(unit * 8, h * 0.24) - unit }
     : { x: w * 0.68, y: top, w: w * 0.32 - unit, h: h - top - unit };
   const meterBox = portrait
     ? { x: unit, y: top, w: w - 2 * unit, h: clockBox.y - top - unit }
@@ -230,7 +231,7 @@ function drawMeters(box, unit) {
   for (let p = 0; p < 3; ++p) {
     const px = box.x + p * pairW;
     const barW = Math.min(unit * 3, pairW * 0.22);
-    const gap = barW * 0.5;
+    const gap = Math.max(barW * 0.5, unit * 2.4);
     const x0 = px + pairW / 2 - barW - gap / 2;
     // The printed scale between the two bars.
     ctx.textAlign = 'center';
