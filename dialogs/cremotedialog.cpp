@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QMessageBox>
-#include <QNetworkInterface>
 
 CRemoteDialog::CRemoteDialog(QWidget *parent, RemoteSettings *record)
     : QDialog(parent)
@@ -61,27 +60,14 @@ CRemoteDialog::~CRemoteDialog()
 
 QStringList CRemoteDialog::interfaceAddresses()
 {
-    QList<InterfaceAddress> addresses;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        const QNetworkInterface::InterfaceFlags flags = interface.flags();
-        if (flags & QNetworkInterface::IsLoopBack)
-            continue;
-        const bool live
-            = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
-        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
-            const QHostAddress address = entry.ip();
+    return orderedInterfaceAddresses(
+        machineAddresses([](const QHostAddress &address, bool loopback) {
             // A link-local address needs its interface named to be reached: no address for a
             // browser's bar or a scrape configuration.
-            if (address.isLoopback() || address.isLinkLocal())
-                continue;
-            if (address.protocol() != QAbstractSocket::IPv4Protocol
-                && address.protocol() != QAbstractSocket::IPv6Protocol)
-                continue;
-            addresses.append({ address.toString(), live, false });
-        }
-    }
-    return orderedInterfaceAddresses(addresses);
+            return !loopback && !address.isLoopback() && !address.isLinkLocal()
+                && (address.protocol() == QAbstractSocket::IPv4Protocol
+                    || address.protocol() == QAbstractSocket::IPv6Protocol);
+        }));
 }
 
 QLineEdit *CRemoteDialog::webhookEdit(int index) const
