@@ -95,6 +95,9 @@ struct HttpServer::Private
     MHD_Result answerCommand(MHD_Connection *connection, Request *request);
     std::shared_ptr<const RemoteSnapshot> currentSnapshot();
     void resume(const std::vector<MHD_Connection *> &connections);
+    // The streams that wait for something to send, to be resumed once the lock is let go;
+    // called with the lock held.
+    void takeSuspended(std::vector<MHD_Connection *> *connections);
 
     CommandSink commandSink;
     StreamsChanged streamsChanged;
@@ -209,12 +212,7 @@ void HttpServer::stop()
     {
         std::lock_guard<std::mutex> lock(d->mutex);
         d->stopping = true;
-        for (Private::Stream *stream : d->streamList) {
-            if (stream->suspended) {
-                stream->suspended = false;
-                waiting.push_back(stream->connection);
-            }
-        }
+        d->takeSuspended(&waiting);
         for (auto &entry : d->commands)
             waiting.push_back(entry.second->connection);
         d->commands.clear();
@@ -248,12 +246,7 @@ void HttpServer::publish(std::shared_ptr<const RemoteSnapshot> snapshot, bool st
         if (!stateChanged)
             return;
         ++d->stateVersion;
-        for (Private::Stream *stream : d->streamList) {
-            if (stream->suspended) {
-                stream->suspended = false;
-                waiting.push_back(stream->connection);
-            }
-        }
+        d->takeSuspended(&waiting);
     }
     d->resume(waiting);
 }
@@ -266,12 +259,7 @@ void HttpServer::publishLevels(const double db[RemoteSnapshot::Meters])
         std::lock_guard<std::mutex> lock(d->mutex);
         d->levels = text;
         ++d->levelsVersion;
-        for (Private::Stream *stream : d->streamList) {
-            if (stream->suspended) {
-                stream->suspended = false;
-                waiting.push_back(stream->connection);
-            }
-        }
+        d->takeSuspended(&waiting);
     }
     d->resume(waiting);
 }
@@ -327,6 +315,16 @@ void HttpServer::Private::resume(const std::vector<MHD_Connection *> &list)
 {
     for (MHD_Connection *connection : list)
         MHD_resume_connection(connection);
+}
+
+void HttpServer::Private::takeSuspended(std::vector<MHD_Connection *> *list)
+{
+    for (Stream *stream : streamList) {
+        if (stream->suspended) {
+            stream->suspended = false;
+            list->push_back(stream->connection);
+        }
+    }
 }
 
 std::shared_ptr<const RemoteSnapshot> HttpServer::Private::currentSnapshot()

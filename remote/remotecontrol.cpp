@@ -154,9 +154,15 @@ void RemoteControl::frameLevels(const double db[RemoteSnapshot::Meters])
 
 void RemoteControl::flushLevels()
 {
+    if (!server)
+        return;
     double out[RemoteSnapshot::Meters];
-    if (server && decimator.flush(monotonicMs(), out))
+    const qint64 now = monotonicMs();
+    if (decimator.flush(now, out))
         server->publishLevels(out);
+    else if (decimator.deadlineMs() >= 0)
+        // A coarse timer may come a little early: the window's end is still to come.
+        levelTimer->start(int(qMax<qint64>(1, decimator.deadlineMs() - now)));
 }
 
 void RemoteControl::alarm(const AlarmEvent &event)

@@ -84,6 +84,11 @@ async function stream() {
   try {
     const headers = token ? { Authorization: `Bearer ${token}` } : {};
     const response = await fetch('/api/v1/events', { headers, signal: controller.signal, cache: 'no-store' });
+    if (response.status === 401 || response.status === 429) {
+      document.getElementById('message').textContent = response.status === 401
+        ? 'This display shows its meters only with its access token.'
+        : 'Too many wrong tokens from here: wait a minute.';
+    }
     if (!response.ok) throw new Error(`status ${response.status}`);
     connected = true;
     lastByteAt = lastLevelsAt = performance.now();
