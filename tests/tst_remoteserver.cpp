@@ -98,6 +98,7 @@ private slots:
     void statusMetricsAndPage();
     void commandsNeedTokenAndOwnOrigin();
     void tenWrongTokensBlockTheAddress();
+    void requestLimits();
     void streamCarriesStateAndThinnedLevels();
     void sixteenStreamsAndNoMore();
     void stalledClientNeitherGrowsNorBlocks();
@@ -260,6 +261,26 @@ void TestRemoteServer::tenWrongTokensBlockTheAddress()
         httpFetch(port, "POST", "/api/v1/reset", bearer(), {}, QHostAddress("127.0.0.2")).status,
         200);
     QCOMPARE(reset.count(), 1);
+}
+
+void TestRemoteServer::requestLimits()
+{
+    RemoteControl remote;
+    QVERIFY(remote.apply(settingsOn()));
+    const quint16 port = remote.port();
+    const HttpResponse big
+        = httpFetch(port, "GET", "/api/v1/status", { { "X-Filler", QByteArray(9000, 'x') } });
+    QCOMPARE(big.status, 431);
+    QCOMPARE(httpFetch(port, "PUT", "/api/v1/onair", bearer(), QByteArray(4097, ' ')).status, 413);
+    // A request that stops half-way loses its connection after 5 s of silence.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(slow.waitForConnected(2000));
+    slow.write("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(slow.state() == QAbstractSocket::UnconnectedState, 9000);
+    QVERIFY(clock.elapsed() >= (RemoteLimits::RequestSeconds - 1) * 1000);
 }
 
 void TestRemoteServer::streamCarriesStateAndThinnedLevels()
