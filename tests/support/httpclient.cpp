@@ -40,22 +40,19 @@ bool takeHead(QByteArray &raw, int *status, QMap<QByteArray, QByteArray> *header
     return true;
 }
 
-QByteArray dechunk(const QByteArray &chunked)
+// Moves the whole chunks at the front of `chunked` into `body`, undoing the chunked transfer
+// coding as far as it has come in.
+void dechunk(QByteArray &chunked, QByteArray *body)
 {
-    QByteArray body;
-    int pos = 0;
     for (;;) {
-        const int lineEnd = chunked.indexOf("\r\n", pos);
-        if (lineEnd < 0)
-            break;
+        const int lineEnd = chunked.indexOf("\r\n");
         bool ok = false;
-        const int size = chunked.mid(pos, lineEnd - pos).trimmed().toInt(&ok, 16);
-        if (!ok || size == 0)
-            break;
-        body += chunked.mid(lineEnd + 2, size);
-        pos = lineEnd + 2 + size + 2;
+        const int size = chunked.left(qMax(0, lineEnd)).trimmed().toInt(&ok, 16);
+        if (lineEnd < 0 || !ok || chunked.size() < lineEnd + 2 + size + 2)
+            return;
+        *body += chunked.mid(lineEnd + 2, size);
+        chunked.remove(0, lineEnd + 2 + size + 2);
     }
-    return body;
 }
 
 void connectFrom(QTcpSocket &socket, const QHostAddress &from, quint16 port)
@@ -88,7 +85,10 @@ HttpResponse httpFetch(quint16 port, const QByteArray &method, const QByteArray 
     HttpResponse response;
     if (!takeHead(raw, &response.status, &response.headers))
         return {};
-    response.body = response.headers.value("transfer-encoding") == "chunked" ? dechunk(raw) : raw;
+    if (response.headers.value("transfer-encoding") == "chunked")
+        dechunk(raw, &response.body);
+    else
+        response.body = raw;
     return response;
 }
 
@@ -113,18 +113,7 @@ void EventStreamClient::read()
             return;
         headDone = true;
     }
-    // Undo the chunked transfer coding as the chunks come in whole.
-    for (;;) {
-        const int lineEnd = raw.indexOf("\r\n");
-        if (lineEnd < 0)
-            break;
-        bool ok = false;
-        const int size = raw.left(lineEnd).trimmed().toInt(&ok, 16);
-        if (!ok || raw.size() < lineEnd + 2 + size + 2)
-            break;
-        body += raw.mid(lineEnd + 2, size);
-        raw.remove(0, lineEnd + 2 + size + 2);
-    }
+    dechunk(raw, &body);
     int end;
     while ((end = body.indexOf("\n\n")) >= 0) {
         const QByteArray block = body.left(end);
