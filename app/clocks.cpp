@@ -13,7 +13,6 @@
 void MainWindow::setupClocks()
 {
     VexoAnalogClock *clock = ui->AnalogClock;
-    clock->setGeometry(348, 85, 410, 410);
     clock->setHourLines(true);
     clock->setHourLinesColor(QColor(0, 255, 0, 255));
     clock->setMinuteLines(true);

@@ -6,6 +6,7 @@
 #include "dialogs/cdisplaydialog.h"
 #include "onair/onairstatus.h"
 #include "panel/designlayout.h"
+#include "panel/panellayout.h"
 #include "studioclock/clockstatus.h"
 #include "ui_mainwindow.h"
 #include "widgets/mylabel.h"
@@ -87,7 +88,7 @@ MainWindow::MainWindow(QWidget *parent)
     commSettings.is_server = true;
     setupRetries();
     udpSocket = new QUdpSocket(this);
-    captureDesignRects();
+    placeDesignedWidgets();
     for (double &level : meterLevels)
         level = LevelFrame::FloorDb;
     setupClocks();
@@ -116,14 +117,10 @@ void MainWindow::createLabels()
 {
     settingsLabel = new myLabel(QString(), this);
     settingsLabel->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
-    settingsLabel->setGeometry(900, 28, 25, 25);
 
     labelMeter1 = new myLabel(QString(), this);
-    labelMeter1->setGeometry(44, 502, 121, 31);
     labelMeter2 = new myLabel(QString(), this);
-    labelMeter2->setGeometry(194, 502, 131, 31);
     labelMeter3 = new myLabel(QString(), this);
-    labelMeter3->setGeometry(830, 502, 101, 31);
 
     ui->footerlabel->setText(tr("Vexo Broadcast, 2019-2026 - v%1.%2")
                                  .arg(ORVANE_VERSION_MAJOR)
@@ -157,15 +154,34 @@ void MainWindow::setupRetries()
     connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
 }
 
-void MainWindow::captureDesignRects()
+void MainWindow::placeDesignedWidgets()
 {
-    const QWidget *const designed[14] = {
+    using namespace PictureLayout;
+    QWidget *const designed[14] = {
         ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
         ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
         labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
     };
-    for (int i = 0; i < 14; ++i)
-        designRects[i] = designed[i]->geometry();
+    const QRect rects[14] = {
+        ScalePairs[0].left.meterRect(),
+        ScalePairs[0].right.meterRect(),
+        ScalePairs[1].left.meterRect(),
+        ScalePairs[1].right.meterRect(),
+        ScalePairs[2].left.meterRect(),
+        ScalePairs[2].right.meterRect(),
+        ClockRect,
+        DigitalClockRect,
+        CaptionRects[0],
+        CaptionRects[1],
+        CaptionRects[2],
+        TimeCaptionRect,
+        FooterTextRect,
+        SettingsButtonRect,
+    };
+    for (int i = 0; i < 14; ++i) {
+        designRects[i] = rects[i];
+        designed[i]->setGeometry(rects[i]);
+    }
 }
 
 void MainWindow::setupStatus()
@@ -177,8 +193,7 @@ void MainWindow::setupStatus()
     VexoPPMMeter *const meters[LevelFrame::Channels] = {
         ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
     };
-    const DesignLayout::Fit design
-        = DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height));
+    const DesignLayout::Fit design = DesignLayout::atDesignSize();
     onAir = new OnAirStatus(this, meters);
     onAir->layout(design);
     clockStatus = new ClockStatus(this, ui->AnalogClock);

@@ -74,7 +74,9 @@ private:
     // The constructor's steps, in the order it takes them.
     void createLabels();
     void setupRetries();
-    void captureDesignRects();
+    // Every widget of the design where the panel layout puts it, its rectangle kept in
+    // designRects.
+    void placeDesignedWidgets();
     void setupClocks();
     void setupStatus();
     void startTimers();

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "onair/onairstatus.h"
+#include "panel/panellayout.h"
 #include "panel/panelpainter.h"
 #include "studioclock/clockstatus.h"
 #include "ui_mainwindow.h"
@@ -94,7 +95,8 @@ void MainWindow::paintEvent(QPaintEvent *)
         const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
         // At the design size the drawing gives the compiled-in picture pixel for pixel (the
         // picture is made by it): taken as it is, the first paint after start-up draws nothing.
-        if (fit.canvasWidth == Width && fit.canvasHeight == Height && qFuzzyCompare(ratio, 1.0))
+        if (fit.canvasWidth == PictureLayout::PanelWidth && fit.canvasHeight == PictureLayout::PanelHeight
+            && qFuzzyCompare(ratio, 1.0))
             *scaledBackground = *background;
         else
             *scaledBackground = drawnPanel(fit, ratio);

@@ -69,8 +69,8 @@ void MainWindow::placeProblemLabel()
 {
     if (!problemLabel)
         return;
-    const DesignLayout::Fit fit = DesignLayout::fitDesign(
-        windowSize.isEmpty() ? QSize(DesignLayout::Width, DesignLayout::Height) : windowSize);
+    const DesignLayout::Fit fit = windowSize.isEmpty() ? DesignLayout::atDesignSize()
+                                                       : DesignLayout::fitDesign(windowSize);
     problemLabel->setGeometry(DesignLayout::scaleRect(StatusLayout::ProblemRect, fit));
     // The lamps' typeface: the reason reads as part of the status it explains.
     problemLabel->setFont(LampStyle::font(StatusLayout::ProblemPixelSize, fit));

@@ -4,11 +4,13 @@
 
 #include <array>
 
-// The one layout of the 986 x 580 panel. PictureLayout: where the printed elements of the design
-// picture lie; the picture generator draws from these numbers and the picture test reads the
-// generated files back with them, so both agree on where a tick, the clock disc or a band has
-// to be. StatusLayout: where the status lamps stand; the picture lets a recess into the panel
-// around some of them, so lamp and picture must agree.
+// The one layout of the 986 x 580 panel. PictureLayout: where the widgets and the printed
+// elements of the design picture lie; the window places its widgets from these numbers, the
+// picture generator draws from them and the picture test reads the generated files back with
+// them, so all agree on where a meter, a tick, the clock disc or a band has to be.
+// forms/mainwindow.ui carries the same rectangles only so that the form looks right in Designer.
+// StatusLayout: where the status lamps stand; the picture lets a recess into the panel around
+// some of them, so lamp and picture must agree.
 namespace PictureLayout {
 
 constexpr int PanelWidth = 986;
@@ -96,6 +98,8 @@ constexpr std::array<ScalePair, 3> ScalePairs = {{
 
 // The analog clock's square; the black disc fills it exactly.
 constexpr QRect ClockRect(348, 85, 410, 410);
+// The digital clock across the dial, between its centre and the lamps under the date.
+constexpr QRect DigitalClockRect(ClockRect.x(), 260, ClockRect.width(), 111);
 // Width of the metal bezel ring around the disc.
 constexpr int BezelWidth = 6;
 
@@ -109,6 +113,14 @@ constexpr int FooterBottom = 532;
 constexpr QRect SettingsButtonRect(900, 28, 25, 25);
 // Where the footer line of text stands, in black on the panel itself.
 constexpr QRect FooterTextRect(360, 550, 381, 21);
+// In the footer band: the captions of the programme, sub and control-room pairs, and the time
+// caption under the clock.
+constexpr std::array<QRect, 3> CaptionRects = {{
+    QRect(44, 502, 121, 31),
+    QRect(194, 502, 131, 31),
+    QRect(830, 502, 101, 31),
+}};
+constexpr QRect TimeCaptionRect(356, 502, 401, 31);
 // The emblem above the control-room scale.
 constexpr QRect EmblemRect(836, 66, 88, 118);
 

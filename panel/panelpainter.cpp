@@ -480,7 +480,7 @@ QImage draw(const DesignLayout::Fit &fit, qreal dpr)
 
 QImage draw()
 {
-    return draw(DesignLayout::fitDesign(QSize(PanelWidth, PanelHeight)), 1.0);
+    return draw(DesignLayout::atDesignSize(), 1.0);
 }
 
 bool canDraw()
