@@ -33,7 +33,7 @@ ClockSettings ClockSettings::read(QSettings &settings)
                                    : defaults.endHourly;
     bool ok = false;
     const int seconds = settings.value(QStringLiteral("count_down")).toString().trimmed().toInt(&ok);
-    c.countDownSeconds = ok && seconds >= 1 && seconds <= MaxCountDownSeconds
+    c.countDownSeconds = ok && seconds >= MinCountDownSeconds && seconds <= MaxCountDownSeconds
         ? seconds
         : defaults.countDownSeconds;
     settings.endGroup();

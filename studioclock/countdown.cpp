@@ -1,5 +1,6 @@
 #include "studioclock/countdown.h"
 
+#include "dialogs/clocksettings.h"
 #include "panel/lampstyle.h"
 
 #include <QObject>
@@ -17,7 +18,7 @@ qint64 secondOf(qint64 ms)
 
 void CountDown::start(int seconds, qint64 nowMs)
 {
-    lengthSeconds = qMax(1, seconds);
+    lengthSeconds = qMax(ClockSettings::MinCountDownSeconds, seconds);
     endSecond = secondOf(nowMs) + lengthSeconds;
     current = Running;
     left = lengthSeconds;
