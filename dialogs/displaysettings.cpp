@@ -1,5 +1,7 @@
 #include "dialogs/displaysettings.h"
 
+#include "dialogs/storedvalue.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -8,19 +10,9 @@ namespace {
 
 const char *const PairKeys[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
 
-// Only what QSettings itself writes for a flag counts: a hand-edited "yes" or a stray value is
-// not a choice the operator made.
 bool readFlag(const QSettings &settings, const QString &key, bool fallback)
 {
-    const QVariant value = settings.value(key);
-    if (value.type() == QVariant::Bool)
-        return value.toBool();
-    const QString text = value.toString().trimmed();
-    if (text == QLatin1String("true"))
-        return true;
-    if (text == QLatin1String("false"))
-        return false;
-    return fallback;
+    return StoredValue::flagFromValue(settings.value(key), fallback, StoredValue::Spelling::Loose);
 }
 
 double readNumber(const QSettings &settings, const QString &key, double fallback, double min,
