@@ -44,11 +44,13 @@ void setColours(VexoLamp *lamp, const QColor &lit, const QColor &text)
     lamp->setLitTextColor(text);
 }
 
-QString minutesAndSeconds(qint64 seconds)
+QString minutesAndSeconds(qint64 seconds, int minuteDigits)
 {
     const qint64 s = qMax<qint64>(0, seconds);
     if (s < 3600)
-        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1:%2")
+            .arg(s / 60, minuteDigits, 10, QLatin1Char('0'))
+            .arg(s % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2:%3")
         .arg(s / 3600)
         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))

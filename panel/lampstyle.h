@@ -39,6 +39,8 @@ VexoLamp *makeLamp(QWidget *parent, const QString &name);
 VexoLamp *makeLegend(QWidget *parent, const QString &name);
 void setColours(VexoLamp *lamp, const QColor &lit, const QColor &text);
 
-QString minutesAndSeconds(qint64 seconds);
+// "0:10", "3:25", "1:03:25"; under an hour the minutes take at least `minuteDigits` digits
+// ("03:25" for 2). Below 0 counts as 0.
+QString minutesAndSeconds(qint64 seconds, int minuteDigits = 1);
 
 } // namespace LampStyle
