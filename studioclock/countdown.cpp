@@ -2,6 +2,7 @@
 
 #include "dialogs/clocksettings.h"
 #include "panel/lampstyle.h"
+#include "widgets/wholeseconds.h"
 
 #include <QObject>
 
@@ -9,9 +10,8 @@ namespace {
 
 qint64 secondOf(qint64 ms)
 {
-    // To the nearest second, halves up; floor division keeps times before 1970 in step too.
-    const qint64 shifted = ms + 500;
-    return shifted >= 0 ? shifted / 1000 : (shifted - 999) / 1000;
+    // To the nearest second, halves up.
+    return WholeSeconds::secondOf(ms + 500);
 }
 
 } // namespace

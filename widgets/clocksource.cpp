@@ -1,5 +1,7 @@
 #include "widgets/clocksource.h"
 
+#include "widgets/wholeseconds.h"
+
 #include <limits>
 
 ClockSource::~ClockSource() = default;
@@ -17,7 +19,7 @@ QDateTime systemLocalTime()
     static qint64 convertedSecond = std::numeric_limits<qint64>::min();
     static QDateTime converted;
     const qint64 ms = QDateTime::currentMSecsSinceEpoch();
-    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    const qint64 second = WholeSeconds::secondOf(ms);
     if (second != convertedSecond) {
         convertedSecond = second;
         converted = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
