@@ -1,5 +1,6 @@
 #include "widgets/vexoanalogclock.h"
 
+#include "widgets/assignandrepaint.h"
 #include "widgets/clocksource.h"
 
 #include <QPaintEvent>
@@ -80,258 +81,162 @@ void VexoAnalogClock::setDriven(bool value)
 
 void VexoAnalogClock::setHourLines(bool value)
 {
-    if (value != HourLines) {
-        HourLines = value;
-        update();
-    }
+    assignAndRepaint(this, HourLines, value);
 }
 
 void VexoAnalogClock::setHourLinesLength(int value)
 {
-    if (value != HourLinesLength) {
-        HourLinesLength = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesLength, value);
 }
 
 void VexoAnalogClock::setHourLinesWidth(int value)
 {
-    if (value != HourLinesWidth) {
-        HourLinesWidth = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesWidth, value);
 }
 
 void VexoAnalogClock::setHourLinesColor(QColor value)
 {
-    if (value != HourLinesColor) {
-        HourLinesColor = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesColor, value);
 }
 
 void VexoAnalogClock::setMinuteLines(bool value)
 {
-    if (value != MinuteLines) {
-        MinuteLines = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLines, value);
 }
 
 void VexoAnalogClock::setMinuteLinesLength(int value)
 {
-    if (value != MinuteLinesLength) {
-        MinuteLinesLength = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesLength, value);
 }
 
 void VexoAnalogClock::setMinuteLinesWidth(int value)
 {
-    if (value != MinuteLinesWidth) {
-        MinuteLinesWidth = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesWidth, value);
 }
 
 void VexoAnalogClock::setMinuteLinesColor(QColor value)
 {
-    if (value != MinuteLinesColor) {
-        MinuteLinesColor = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesColor, value);
 }
 
 void VexoAnalogClock::setSecondDots(bool value)
 {
-    if (value != SecondDots) {
-        SecondDots = value;
-        update();
-    }
+    assignAndRepaint(this, SecondDots, value);
 }
 
 void VexoAnalogClock::setSecondDotsCountDown(bool value)
 {
-    if (value != SecondDotsCountDown) {
-        SecondDotsCountDown = value;
-        update();
-    }
+    assignAndRepaint(this, SecondDotsCountDown, value);
 }
 
 void VexoAnalogClock::setDotSize(int value)
 {
-    if (value != DotSize) {
-        DotSize = value;
-        update();
-    }
+    assignAndRepaint(this, DotSize, value);
 }
 
 void VexoAnalogClock::setDotColor(QColor value)
 {
-    if (value != DotColor) {
-        DotColor = value;
-        update();
-    }
+    assignAndRepaint(this, DotColor, value);
 }
 
 void VexoAnalogClock::setHands(bool value)
 {
-    if (value != Hands) {
-        Hands = value;
-        update();
-    }
+    assignAndRepaint(this, Hands, value);
 }
 
 void VexoAnalogClock::setHourHandColor(QColor value)
 {
-    if (value != HourHandColor) {
-        HourHandColor = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandColor, value);
 }
 
 void VexoAnalogClock::setHourHandBorder(int value)
 {
-    if (value != HourHandBorder) {
-        HourHandBorder = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandBorder, value);
 }
 
 void VexoAnalogClock::setHourHandLength(int value)
 {
-    if (value != HourHandLength) {
-        HourHandLength = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandLength, value);
 }
 
 void VexoAnalogClock::setHourHandWidth(int value)
 {
-    if (value != HourHandWidth) {
-        HourHandWidth = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandWidth, value);
 }
 
 void VexoAnalogClock::setMinuteHandColor(QColor value)
 {
-    if (value != MinuteHandColor) {
-        MinuteHandColor = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandColor, value);
 }
 
 void VexoAnalogClock::setMinuteHandBorder(int value)
 {
-    if (value != MinuteHandBorder) {
-        MinuteHandBorder = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandBorder, value);
 }
 
 void VexoAnalogClock::setMinuteHandLength(int value)
 {
-    if (value != MinuteHandLength) {
-        MinuteHandLength = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandLength, value);
 }
 
 void VexoAnalogClock::setMinuteHandWidth(int value)
 {
-    if (value != MinuteHandWidth) {
-        MinuteHandWidth = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandWidth, value);
 }
 
 void VexoAnalogClock::setEndTime(bool value)
 {
-    if (value != EndTime) {
-        EndTime = value;
-        update();
-    }
+    assignAndRepaint(this, EndTime, value);
 }
 
 void VexoAnalogClock::setEndTimeLength(int value)
 {
-    if (value != EndTimeLength) {
-        EndTimeLength = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeLength, value);
 }
 
 void VexoAnalogClock::setEndTimeWidth(int value)
 {
-    if (value != EndTimeWidth) {
-        EndTimeWidth = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeWidth, value);
 }
 
 void VexoAnalogClock::setEndTimeHour(int value)
 {
-    if (value != EndTimeHour) {
-        EndTimeHour = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeHour, value);
 }
 
 void VexoAnalogClock::setEndTimeMinute(int value)
 {
-    if (value != EndTimeMinute) {
-        EndTimeMinute = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeMinute, value);
 }
 
 void VexoAnalogClock::setEndTimeSecond(int value)
 {
-    if (value != EndTimeSecond) {
-        EndTimeSecond = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeSecond, value);
 }
 
 void VexoAnalogClock::setEndTimeColor(QColor value)
 {
-    if (value != EndTimeColor) {
-        EndTimeColor = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeColor, value);
 }
 
 void VexoAnalogClock::setCountDownTime(float value)
 {
-    if (value != CountDownTime) {
-        CountDownTime = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownTime, value);
 }
 
 void VexoAnalogClock::setCountDownWidth(int value)
 {
-    if (value != CountDownWidth) {
-        CountDownWidth = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownWidth, value);
 }
 
 void VexoAnalogClock::setCountDownSpacing(int value)
 {
-    if (value != CountDownSpacing) {
-        CountDownSpacing = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownSpacing, value);
 }
 
 void VexoAnalogClock::setCountDownColor(QColor value)
 {
-    if (value != CountDownColor) {
-        CountDownColor = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownColor, value);
 }
 
 void VexoAnalogClock::checkTime()

@@ -1,5 +1,6 @@
 #include "widgets/vexodigitalclock.h"
 
+#include "widgets/assignandrepaint.h"
 #include "widgets/clocksource.h"
 
 #include <QDateTime>
@@ -44,50 +45,32 @@ void VexoDigitalClock::setDriven(bool value)
 
 void VexoDigitalClock::setTimeDisplay(bool value)
 {
-    if (value != TimeDisplay) {
-        TimeDisplay = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplay, value);
 }
 
 void VexoDigitalClock::setTimeDisplayFont(QFont value)
 {
-    if (value != TimeDisplayFont) {
-        TimeDisplayFont = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplayFont, value);
 }
 
 void VexoDigitalClock::setTimeDisplayFontColor(QColor value)
 {
-    if (value != TimeDisplayFontColor) {
-        TimeDisplayFontColor = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplayFontColor, value);
 }
 
 void VexoDigitalClock::setDateDisplay(bool value)
 {
-    if (value != DateDisplay) {
-        DateDisplay = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplay, value);
 }
 
 void VexoDigitalClock::setDateDisplayFont(QFont value)
 {
-    if (value != DateDisplayFont) {
-        DateDisplayFont = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplayFont, value);
 }
 
 void VexoDigitalClock::setDateDisplayFontColor(QColor value)
 {
-    if (value != DateDisplayFontColor) {
-        DateDisplayFontColor = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplayFontColor, value);
 }
 
 namespace {
