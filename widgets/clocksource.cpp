@@ -2,6 +2,9 @@
 
 #include "widgets/wholeseconds.h"
 
+#include <QTimer>
+#include <QWidget>
+
 #include <limits>
 
 ClockSource::~ClockSource() = default;
@@ -37,4 +40,16 @@ QDateTime currentDateTime(const ClockSource *source)
 QTime currentTime(const ClockSource *source)
 {
     return source ? source->now().time() : systemLocalTime().time();
+}
+
+void setClockDriven(QWidget *clock, QTimer *poll, bool &driven, bool value)
+{
+    if (value == driven)
+        return;
+    driven = value;
+    if (driven)
+        poll->stop();
+    else
+        poll->start(ClockPollMs);
+    clock->update();
 }

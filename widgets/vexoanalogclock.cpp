@@ -57,7 +57,7 @@ VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     resize(200, 200);
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &VexoAnalogClock::checkTime);
-    timer->start(100);
+    timer->start(ClockPollMs);
 }
 
 VexoAnalogClock::~VexoAnalogClock() = default;
@@ -69,14 +69,7 @@ void VexoAnalogClock::setClockSource(const ClockSource *source)
 
 void VexoAnalogClock::setDriven(bool value)
 {
-    if (value != Driven) {
-        Driven = value;
-        if (Driven)
-            timer->stop();
-        else
-            timer->start(100);
-        update();
-    }
+    setClockDriven(this, timer, Driven, value);
 }
 
 void VexoAnalogClock::setHourLines(bool value)

@@ -19,7 +19,7 @@ VexoDigitalClock::VexoDigitalClock(QWidget *parent)
     , clock(nullptr)
 {
     connect(timer, &QTimer::timeout, this, &VexoDigitalClock::checkTime);
-    timer->start(100);
+    timer->start(ClockPollMs);
     setWindowTitle(tr("Digital Clock"));
     resize(100, 30);
 }
@@ -33,14 +33,7 @@ void VexoDigitalClock::setClockSource(const ClockSource *source)
 
 void VexoDigitalClock::setDriven(bool value)
 {
-    if (value != Driven) {
-        Driven = value;
-        if (Driven)
-            timer->stop();
-        else
-            timer->start(100);
-        update();
-    }
+    setClockDriven(this, timer, Driven, value);
 }
 
 void VexoDigitalClock::setTimeDisplay(bool value)
