@@ -154,14 +154,35 @@ void MainWindow::setupRetries()
     connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
 }
 
+std::array<VexoPPMMeter *, LevelFrame::Channels> MainWindow::meters() const
+{
+    return { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight };
+}
+
+std::array<myLabel *, 3> MainWindow::captions() const
+{
+    return { labelMeter1, labelMeter2, labelMeter3 };
+}
+
+std::array<QString, 3> MainWindow::defaultCaptions() const
+{
+    return { tr("Prog"), tr("Sub"), tr("CRM") };
+}
+
+std::array<QWidget *, 14> MainWindow::designedWidgets() const
+{
+    const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
+    return {
+        six[0],           six[1],       six[2],      six[3],      six[4],
+        six[5],           ui->AnalogClock, ui->DigitalClock, labelMeter1, labelMeter2,
+        labelMeter3,      ui->timelabel, ui->footerlabel,  settingsLabel,
+    };
+}
+
 void MainWindow::placeDesignedWidgets()
 {
     using namespace PictureLayout;
-    QWidget *const designed[14] = {
-        ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
-        ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
-        labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
-    };
+    const std::array<QWidget *, 14> designed = designedWidgets();
     const QRect rects[14] = {
         ScalePairs[0].left.meterRect(),
         ScalePairs[0].right.meterRect(),
@@ -186,15 +207,11 @@ void MainWindow::placeDesignedWidgets()
 
 void MainWindow::setupStatus()
 {
-    for (VexoPPMMeter *meter :
-         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
+    for (VexoPPMMeter *meter : meters())
         meter->setGradientForground(true);
 
-    VexoPPMMeter *const meters[LevelFrame::Channels] = {
-        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
-    };
     const DesignLayout::Fit design = DesignLayout::atDesignSize();
-    onAir = new OnAirStatus(this, meters);
+    onAir = new OnAirStatus(this, meters());
     onAir->layout(design);
     clockStatus = new ClockStatus(this, ui->AnalogClock);
     clockStatus->layout(design);

@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QTimer>
 
+#include <array>
+
 class CCommDialog;
 class ClockStatus;
 class OnAirStatus;
@@ -81,6 +83,15 @@ private:
     void setupStatus();
     void startTimers();
     void startSecondTicker();
+
+    // The six meters in frame order: programme, sub and control room, left before right.
+    std::array<VexoPPMMeter *, LevelFrame::Channels> meters() const;
+    // The three meter captions, programme to control room, and what they say until the
+    // operator names them.
+    std::array<myLabel *, 3> captions() const;
+    std::array<QString, 3> defaultCaptions() const;
+    // The widgets of the design, in the order of designRects.
+    std::array<QWidget *, 14> designedWidgets() const;
 
     void readSettings();
     // Stores everything unless the store cannot take it now; then it says so and tries again

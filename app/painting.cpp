@@ -108,15 +108,9 @@ void MainWindow::paintEvent(QPaintEvent *)
         *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
                                                panelRect(*scaledBackground, windowSize));
 
-        QWidget *const widgets[14] = {
-            ui->ProgLeft,    ui->ProgRight,   ui->SubLeft,     ui->SubRight,
-            ui->CrmLeft,     ui->CrmRight,    ui->AnalogClock, ui->DigitalClock,
-            labelMeter1,     labelMeter2,     ui->timelabel,   labelMeter3,
-            ui->footerlabel, settingsLabel,
-        };
-        const int rectIndex[14] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 10, 12, 13 };
-        for (int i = 0; i < 14; ++i)
-            widgets[i]->setGeometry(scaleRect(designRects[rectIndex[i]], fit));
+        const std::array<QWidget *, 14> designed = designedWidgets();
+        for (std::size_t i = 0; i < designed.size(); ++i)
+            designed[i]->setGeometry(scaleRect(designRects[i], fit));
         placeProblemLabel();
 
         QFont captionFont = labelMeter1->font();
@@ -140,8 +134,7 @@ void MainWindow::paintEvent(QPaintEvent *)
         onAir->layout(fit);
         clockStatus->layout(fit);
 
-        for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
-                                     ui->CrmLeft, ui->CrmRight })
+        for (VexoPPMMeter *meter : meters())
             meter->CalculateMeter();
 
         resized = false;

@@ -27,10 +27,15 @@ double readNumber(const QSettings &settings, const QString &key, double fallback
 
 QString pairKey(int pair, const char *what)
 {
-    return QStringLiteral("silence_%1%2").arg(QLatin1String(PairKeys[pair]), QLatin1String(what));
+    return QStringLiteral("silence_%1%2").arg(DisplaySettings::pairName(pair), QLatin1String(what));
 }
 
 } // namespace
+
+QLatin1String DisplaySettings::pairName(int pair)
+{
+    return QLatin1String(PairKeys[pair]);
+}
 
 DisplaySettings DisplaySettings::read(QSettings &settings)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 class QSettings;
@@ -53,6 +54,10 @@ struct DisplaySettings
     {
         return static_cast<qint64>(seconds * 1000.0 + 0.5);
     }
+
+    // A pair's short name, as the settings keys and the lamps' object names write it: "prog",
+    // "sub" or "crm".
+    static QLatin1String pairName(int pair);
 
     // Reads the [display] group of `settings` and leaves the caller's group as it was.
     static DisplaySettings read(QSettings &settings);
