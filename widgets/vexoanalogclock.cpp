@@ -371,9 +371,6 @@ QRegion VexoAnalogClock::secondStepRegion(int from, int to) const
 
 void VexoAnalogClock::paintEvent(QPaintEvent *event)
 {
-    const QPolygon hourHand = handTriangle(HourHandWidth, HourHandBorder, HourHandLength);
-    const QPolygon minuteHand = handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength);
-
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setTransform(faceTransform());
@@ -382,6 +379,19 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
     // second's few dots or the band of the digital clock over the face.
     const QRegion &dirty = event->region();
 
+    drawLines(painter, dirty);
+    if (EndTime)
+        drawEndTime(painter);
+    // Written as a comparison so that a NaN also draws.
+    if (CountDownTime != 0.0f)
+        drawCountDown(painter);
+    if (Hands)
+        drawHands(painter);
+    drawSecondDots(painter, dirty);
+}
+
+void VexoAnalogClock::drawLines(QPainter &painter, const QRegion &dirty) const
+{
     for (int i = 0; i < 60; ++i) {
         const bool hourPosition = i % 5 == 0;
         if (hourPosition ? HourLines : MinuteLines) {
@@ -396,65 +406,69 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
         }
         painter.rotate(6.0);
     }
+}
 
-    if (EndTime) {
-        // 64 bits: the end-time properties take any int, and an overflow must not decide.
-        const qint64 now = qint64(minute) * 60 + second;
-        const qint64 end = qint64(EndTimeMinute) * 60 + EndTimeSecond;
-        qint64 remaining = 0;
-        bool passed = false;
-        if (EndTimeHour < 24) {
-            remaining = (end - now) + 3600 * (qint64(EndTimeHour) - hour);
-            // An end time just after midnight, seen in the last seconds of the day before.
-            if (remaining <= -86385)
-                remaining += 86400;
-            passed = remaining < 0;
-        } else {
-            remaining = end - now;
-            // Every hour: the end just past the full hour, seen in the hour before.
-            if (remaining <= -3585)
-                remaining += 3600;
-        }
-        if (!passed) {
-            const int w = EndTimeWidth;
-            painter.save();
-            painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
-            painter.setPen(facePen(EndTimeColor, w));
-            painter.drawLine(0, w / 2 - 100, 0, faceCoordinate(qint64(EndTimeLength) - 100));
-            const int side = faceCoordinate(200 - 2 * qint64(w));
-            if (remaining >= 1 && remaining <= 15)
-                painter.drawArc(w / 2 - 100, w / 2 - 100, side, side, 1440,
-                                int(remaining) * 1440 / 15);
-            painter.restore();
-        }
+void VexoAnalogClock::drawEndTime(QPainter &painter) const
+{
+    // 64 bits: the end-time properties take any int, and an overflow must not decide.
+    const qint64 now = qint64(minute) * 60 + second;
+    const qint64 end = qint64(EndTimeMinute) * 60 + EndTimeSecond;
+    qint64 remaining = 0;
+    bool passed = false;
+    if (EndTimeHour < 24) {
+        remaining = (end - now) + 3600 * (qint64(EndTimeHour) - hour);
+        // An end time just after midnight, seen in the last seconds of the day before.
+        if (remaining <= -86385)
+            remaining += 86400;
+        passed = remaining < 0;
+    } else {
+        remaining = end - now;
+        // Every hour: the end just past the full hour, seen in the hour before.
+        if (remaining <= -3585)
+            remaining += 3600;
     }
+    if (passed)
+        return;
+    const int w = EndTimeWidth;
+    painter.save();
+    painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
+    painter.setPen(facePen(EndTimeColor, w));
+    painter.drawLine(0, w / 2 - 100, 0, faceCoordinate(qint64(EndTimeLength) - 100));
+    const int side = faceCoordinate(200 - 2 * qint64(w));
+    if (remaining >= 1 && remaining <= 15)
+        painter.drawArc(w / 2 - 100, w / 2 - 100, side, side, 1440, int(remaining) * 1440 / 15);
+    painter.restore();
+}
 
-    // Written as a comparison so that a NaN also draws.
-    if (CountDownTime != 0.0f) {
-        painter.setPen(facePen(CountDownColor, CountDownWidth));
-        const qint64 k = qint64(CountDownSpacing) + HourLinesLength;
-        const int corner = faceCoordinate(k - 96);
-        const int side = faceCoordinate(192 - 2 * k);
-        const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
-        painter.drawArc(corner, corner, side, side, 1440, truncateToInt(span));
-    }
+void VexoAnalogClock::drawCountDown(QPainter &painter) const
+{
+    painter.setPen(facePen(CountDownColor, CountDownWidth));
+    const qint64 k = qint64(CountDownSpacing) + HourLinesLength;
+    const int corner = faceCoordinate(k - 96);
+    const int side = faceCoordinate(192 - 2 * k);
+    const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
+    painter.drawArc(corner, corner, side, side, 1440, truncateToInt(span));
+}
 
-    if (Hands) {
-        painter.setPen(Qt::NoPen);
+void VexoAnalogClock::drawHands(QPainter &painter) const
+{
+    painter.setPen(Qt::NoPen);
 
-        painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
-        painter.save();
-        painter.rotate((minute / 60.0 + hour) * 30.0);
-        painter.drawConvexPolygon(hourHand);
-        painter.restore();
+    painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
+    painter.save();
+    painter.rotate((minute / 60.0 + hour) * 30.0);
+    painter.drawConvexPolygon(handTriangle(HourHandWidth, HourHandBorder, HourHandLength));
+    painter.restore();
 
-        painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
-        painter.save();
-        painter.rotate((second / 60.0 + minute) * 6.0);
-        painter.drawConvexPolygon(minuteHand);
-        painter.restore();
-    }
+    painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
+    painter.save();
+    painter.rotate((second / 60.0 + minute) * 6.0);
+    painter.drawConvexPolygon(handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength));
+    painter.restore();
+}
 
+void VexoAnalogClock::drawSecondDots(QPainter &painter, const QRegion &dirty) const
+{
     const int d = DotSize;
     for (int i = 0; i < 60; ++i) {
         if (SecondDots && (SecondDotsCountDown ? i >= second : i <= second)
