@@ -117,12 +117,12 @@ private:
     // The window's right-click menu; the caller owns it.
     QMenu *createContextMenu();
     void bindClientSocket();
+    // What the operator must know: the serial or the UDP input does not work (empty: it does),
+    // or the settings cannot be stored. Short reasons, shown together in the header band.
     void setSerialProblem(const QString &text);
     void setUdpProblem(const QString &text);
-    // What the operator must know: the input does not work (empty: it does), or the settings
-    // cannot be stored. Short reasons, shown in the header band.
-    void setInputProblem(const QString &text);
     void setSettingsProblem(const QString &text);
+    void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
     // For an end that runs no destructors (the X server went away and the toolkit called
@@ -181,7 +181,6 @@ private:
     QString serialProblem;
     QString serialErrorText;
     QString udpProblem;
-    QString inputProblem;
     QString settingsProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
