@@ -82,27 +82,23 @@ void OnAirStatus::apply(const DisplaySettings &s)
         pair.silence.setEnabled(silence.enabled);
         pair.silence.setThresholdDb(silence.thresholdDb);
         pair.silence.setTimeMs(static_cast<qint64>(std::llround(silence.seconds * 1000.0)));
-        pair.shownSilence = -2;
-        showSilence(pair, now());
+        showSilence(pair, now(), Show::Again);
     }
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::inputOpened(const QString &input)
 {
     inputName = input;
     watch.inputOpened(now());
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::inputFailed(const QString &input)
 {
     inputName = input;
     watch.inputFailed();
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::frameAccepted(const double *levels)
@@ -187,13 +183,13 @@ QString OnAirStatus::linkReport() const
         .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
 }
 
-void OnAirStatus::showLink(qint64 t)
+void OnAirStatus::showLink(qint64 t, Show show)
 {
     const LinkWatch::State state = watch.state(t);
     const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
-    if (state == shownState && seconds == shownSeconds)
+    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds)
         return;
-    const bool stateChanged = state != shownState || shownSeconds == -2;
+    const bool stateChanged = show == Show::Again || state != shownState;
     shownState = state;
     shownSeconds = seconds;
 
@@ -228,11 +224,11 @@ void OnAirStatus::showOver(Pair &pair)
                                .toString(QStringLiteral("hh:mm:ss"))));
 }
 
-void OnAirStatus::showSilence(Pair &pair, qint64 t)
+void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
 {
     const SilenceDetector &silence = pair.silence;
     const qint64 seconds = silence.alarm() ? silence.quietForMs(t) / 1000 : -1;
-    if (seconds == pair.shownSilence)
+    if (show == Show::IfChanged && seconds == pair.shownSilence)
         return;
     pair.shownSilence = seconds;
     VexoLamp *lamp = pair.silenceLamp;

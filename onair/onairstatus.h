@@ -81,10 +81,14 @@ private:
         qint64 shownSilence = -1;
     };
 
+    // A lamp is shown anew only when its legend would change, unless the caller changed what
+    // it depends on (the input, the settings) and asks for it to be shown again.
+    enum class Show { IfChanged, Again };
+
     qint64 now() const { return clock.elapsed(); }
-    void showLink(qint64 nowMs);
+    void showLink(qint64 nowMs, Show show = Show::IfChanged);
     void showOver(Pair &pair);
-    void showSilence(Pair &pair, qint64 nowMs);
+    void showSilence(Pair &pair, qint64 nowMs, Show show = Show::IfChanged);
 
     VexoLamp *link_;
     std::array<Pair, DisplaySettings::Pairs> pairs;
@@ -95,7 +99,8 @@ private:
     quint64 refused = 0;
     quint64 dropped = 0;
 
-    // What the lamps show now, so that a tick changes them only when a legend would change.
+    // What the link lamp shows now, so that a tick changes it only when its legend would
+    // change: the state and the seconds of NO DATA (0 otherwise, -1 before the first show).
     LinkWatch::State shownState = LinkWatch::NoLink;
     qint64 shownSeconds = -1;
     bool wasLive = false;
