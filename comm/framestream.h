@@ -101,11 +101,11 @@ private:
         onFrame(frame);
     }
 
+    // Whether the read is one or more whole frames, each with good markers.
+    static bool isWholeFrames(const QByteArray &chunk);
     // Start of the frame to take among the windows at [from, size - 16], or -1 when none has
     // good markers; the current read began at readStart. *shown tells whether the read's end
     // or the following bytes confirm it.
-    // Whether the read is one or more whole frames, each with good markers.
-    static bool isWholeFrames(const QByteArray &chunk);
     static int huntFrame(const unsigned char *bytes, int from, int readStart, int size,
                          bool *shown);
     // 2: whole frames run from `start` exactly to `size`; 1: what follows begins like AA AA;
