@@ -25,8 +25,6 @@
 
 namespace {
 
-const char *const WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
-
 // A port that vanished is tried again this often until it is back; so is a UDP port that
 // another program holds, and a settings store that could not take the settings.
 constexpr int SerialRetryIntervalMs = 2000;

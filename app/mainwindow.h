@@ -125,6 +125,9 @@ private:
     void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
+    // White text on the panel's bands, for the captions and the problem line.
+    static constexpr const char *WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
+
     // For an end that runs no destructors (the X server went away and the toolkit called
     // exit()): stores the settings and releases the serial port.
     static void storeAtExit();

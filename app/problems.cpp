@@ -59,7 +59,7 @@ void MainWindow::showProblems()
         problemLabel = new QLabel(this);
         problemLabel->setObjectName(QStringLiteral("label_problem"));
         problemLabel->setTextFormat(Qt::PlainText);
-        problemLabel->setStyleSheet(QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}"));
+        problemLabel->setStyleSheet(QString::fromLatin1(WhiteText));
         problemLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         problemLabel->setToolTip(tr("Why the display cannot do what it was set to do"));
         placeProblemLabel();
