@@ -268,18 +268,19 @@ void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
 
 void VexoPPMMeter::setMindBPosition(double value)
 {
-    if (value == MindBPosition)
-        return;
-    MindBPosition = value;
-    updateScaleConstants();
-    scaleChanged();
+    setScaleEnd(MindBPosition, value);
 }
 
 void VexoPPMMeter::setMaxdBPosition(double value)
 {
-    if (value == MaxdBPosition)
+    setScaleEnd(MaxdBPosition, value);
+}
+
+void VexoPPMMeter::setScaleEnd(double &end, double value)
+{
+    if (value == end)
         return;
-    MaxdBPosition = value;
+    end = value;
     updateScaleConstants();
     scaleChanged();
 }
@@ -335,18 +336,19 @@ void VexoPPMMeter::setMinBackgroundColor(const QColor &color)
 
 void VexoPPMMeter::setSkinEnvironmentVariable(const QString &name)
 {
-    if (name == SkinEnvironmentVariable)
-        return;
-    SkinEnvironmentVariable = name;
-    loadBackgroundImage();
-    update();
+    setSkinPart(SkinEnvironmentVariable, name);
 }
 
 void VexoPPMMeter::setPPMMeterBackgroundFileName(const QString &fileName)
 {
-    if (fileName == PPMMeterBackgroundFileName)
+    setSkinPart(PPMMeterBackgroundFileName, fileName);
+}
+
+void VexoPPMMeter::setSkinPart(QString &part, const QString &value)
+{
+    if (value == part)
         return;
-    PPMMeterBackgroundFileName = fileName;
+    part = value;
     loadBackgroundImage();
     update();
 }

@@ -119,6 +119,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The skin's folder variable or file name: a new one loads the background picture anew.
+    void setSkinPart(QString &part, const QString &value);
     void loadBackgroundImage();
     void updateScaleConstants();
     int heightFor(double db) const;
@@ -127,6 +129,8 @@ private:
     // The zero mark's height for the current scale, curve and size.
     int zeroMarkNow() const;
     void scaleChanged();
+    // The scale's bottom or top end.
+    void setScaleEnd(double &end, double value);
 
     QImage *BackgroundImage;
 
