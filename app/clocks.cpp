@@ -5,6 +5,8 @@
 #include "studioclock/clockstatus.h"
 #include "studioclock/secondticker.h"
 #include "onair/onairstatus.h"
+#include "panel/palette.h"
+#include "panel/panellayout.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>
@@ -39,10 +41,10 @@ void MainWindow::setupClocks()
     QFont widgetFont(QStringLiteral("Bitstream Vera Sans"), 36, QFont::Bold, false);
     widgetFont.setStrikeOut(false);
     digital->setFont(widgetFont);
-    digital->setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+    digital->setTimeDisplayFont(QFont(Palette::FontFamily, PictureLayout::TimePointSize));
     digital->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
     digital->setDateDisplay(true);
-    digital->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+    digital->setDateDisplayFont(QFont(Palette::FontFamily, PictureLayout::DatePointSize));
     digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 }
 

@@ -124,16 +124,14 @@ void MainWindow::createLabels()
                                  .arg(ORVANE_VERSION_MAJOR)
                                  .arg(ORVANE_VERSION_MINOR));
 
-    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
-                           ui->timelabel, static_cast<QLabel *>(labelMeter3) }) {
-        label->setStyleSheet(QString::fromLatin1(WhiteText));
-        label->setAlignment(Qt::AlignCenter);
-    }
     // Captions are the operator's text, stored and read back: text that looks like markup is
     // shown as typed, never loaded as a picture or swallowed as a tag.
-    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
-                           static_cast<QLabel *>(labelMeter3), ui->timelabel, ui->footerlabel })
+    for (QLabel *label : captionLabels()) {
+        label->setStyleSheet(QString::fromLatin1(WhiteText));
+        label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
+    }
+    ui->footerlabel->setTextFormat(Qt::PlainText);
 
     connect(settingsLabel, &myLabel::clicked, this, &MainWindow::openSettings);
     connect(labelMeter1, &myLabel::clicked, this, &MainWindow::labelMeter1Clicked);
@@ -160,6 +158,11 @@ std::array<VexoPPMMeter *, LevelFrame::Channels> MainWindow::meters() const
 std::array<myLabel *, 3> MainWindow::captions() const
 {
     return { labelMeter1, labelMeter2, labelMeter3 };
+}
+
+std::array<QLabel *, 4> MainWindow::captionLabels() const
+{
+    return { labelMeter1, labelMeter2, labelMeter3, ui->timelabel };
 }
 
 std::array<QString, 3> MainWindow::defaultCaptions() const

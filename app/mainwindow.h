@@ -90,6 +90,8 @@ private:
     // operator names them.
     std::array<myLabel *, 3> captions() const;
     std::array<QString, 3> defaultCaptions() const;
+    // The meter captions and the time caption: they share their look.
+    std::array<QLabel *, 4> captionLabels() const;
     // The widgets of the design, in the order of designRects.
     std::array<QWidget *, 14> designedWidgets() const;
 

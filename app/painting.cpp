@@ -113,22 +113,21 @@ void MainWindow::paintEvent(QPaintEvent *)
             designed[i]->setGeometry(scaleRect(designRects[i], fit));
         placeProblemLabel();
 
+        using namespace PictureLayout;
         QFont captionFont = labelMeter1->font();
-        captionFont.setPointSize(scalePointSize(15, fit.scale));
-        labelMeter1->setFont(captionFont);
-        labelMeter2->setFont(captionFont);
-        ui->timelabel->setFont(captionFont);
-        labelMeter3->setFont(captionFont);
+        captionFont.setPointSize(scalePointSize(CaptionPointSize, fit.scale));
+        for (QLabel *label : captionLabels())
+            label->setFont(captionFont);
 
         QFont footerFont = ui->footerlabel->font();
-        footerFont.setPointSize(scalePointSize(11, fit.scale));
+        footerFont.setPointSize(scalePointSize(FooterPointSize, fit.scale));
         ui->footerlabel->setFont(footerFont);
 
         QFont timeFont = ui->DigitalClock->getTimeDisplayFont();
-        timeFont.setPointSize(scalePointSize(40, fit.scale));
+        timeFont.setPointSize(scalePointSize(TimePointSize, fit.scale));
         ui->DigitalClock->setTimeDisplayFont(timeFont);
         QFont dateFont = ui->DigitalClock->getDateDisplayFont();
-        dateFont.setPointSize(scalePointSize(24, fit.scale));
+        dateFont.setPointSize(scalePointSize(DatePointSize, fit.scale));
         ui->DigitalClock->setDateDisplayFont(dateFont);
 
         onAir->layout(fit);

@@ -1,6 +1,7 @@
 #include "panel/lampstyle.h"
 
 #include "panel/designlayout.h"
+#include "panel/palette.h"
 #include "widgets/vexolamp.h"
 
 namespace LampStyle {
@@ -12,7 +13,7 @@ int scaled(int designPixels, const DesignLayout::Fit &fit)
 
 QFont font(int pixelSize)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
+    QFont f(Palette::FontFamily);
     f.setBold(true);
     f.setPixelSize(qMax(1, pixelSize));
     return f;

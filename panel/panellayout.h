@@ -121,6 +121,13 @@ constexpr std::array<QRect, 3> CaptionRects = {{
     QRect(830, 502, 101, 31),
 }};
 constexpr QRect TimeCaptionRect(356, 502, 401, 31);
+
+// The design's point sizes: the captions and the footer line, the digital clock's time and
+// date.
+constexpr int CaptionPointSize = 15;
+constexpr int FooterPointSize = 11;
+constexpr int TimePointSize = 40;
+constexpr int DatePointSize = 24;
 // The emblem above the control-room scale.
 constexpr QRect EmblemRect(836, 66, 88, 118);
 
