@@ -174,9 +174,9 @@ std::array<QWidget *, 14> MainWindow::designedWidgets() const
 {
     const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
     return {
-        six[0],           six[1],       six[2],      six[3],      six[4],
-        six[5],           ui->AnalogClock, ui->DigitalClock, labelMeter1, labelMeter2,
-        labelMeter3,      ui->timelabel, ui->footerlabel,  settingsLabel,
+        six[0],      six[1],          six[2],           six[3],        six[4],
+        six[5],      ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
+        labelMeter3, ui->timelabel,   ui->footerlabel,  settingsLabel,
     };
 }
 

@@ -45,9 +45,8 @@ QRect panelRect(const QPixmap &panel, QSize window)
         return QRect();
     const qreal ratio = panel.devicePixelRatioF();
     const QSize size(qRound(panel.width() / ratio), qRound(panel.height() / ratio));
-    return QRect(QPoint((window.width() - size.width()) / 2,
-                        (window.height() - size.height()) / 2),
-                 size);
+    return QRect(
+        QPoint((window.width() - size.width()) / 2, (window.height() - size.height()) / 2), size);
 }
 
 // The margin texture stretched over `size`; only the margins around `panel` are drawn, since
@@ -87,7 +86,8 @@ void MainWindow::paintEvent(QPaintEvent *)
     // A window moved to a screen of another pixel ratio gets no resize, but its panel is drawn
     // for the old ratio.
     const qreal ratio = devicePixelRatioF();
-    if (!scaledBackground->isNull() && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
+    if (!scaledBackground->isNull()
+        && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
         resized = true;
 
     if (resized && !background->isNull()) {
@@ -95,8 +95,8 @@ void MainWindow::paintEvent(QPaintEvent *)
         const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
         // At the design size the drawing gives the compiled-in picture pixel for pixel (the
         // picture is made by it): taken as it is, the first paint after start-up draws nothing.
-        if (fit.canvasWidth == PictureLayout::PanelWidth && fit.canvasHeight == PictureLayout::PanelHeight
-            && qFuzzyCompare(ratio, 1.0))
+        if (fit.canvasWidth == PictureLayout::PanelWidth
+            && fit.canvasHeight == PictureLayout::PanelHeight && qFuzzyCompare(ratio, 1.0))
             *scaledBackground = *background;
         else
             *scaledBackground = drawnPanel(fit, ratio);

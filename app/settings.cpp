@@ -10,8 +10,8 @@
 namespace {
 
 // The captions' keys, in the order of MainWindow::captions().
-constexpr std::array<const char *, 3> CaptionKeys = { "labelMeter1", "labelMeter2",
-                                                      "labelMeter3" };
+constexpr std::array<const char *, 3> CaptionKeys
+    = { "labelMeter1", "labelMeter2", "labelMeter3" };
 
 } // namespace
 
@@ -101,4 +101,3 @@ bool MainWindow::writeSettings(int lockWaitMs)
     setSettingsProblem(QString());
     return true;
 }
-

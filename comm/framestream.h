@@ -29,8 +29,7 @@ class FrameStream
 public:
     // Feeds one read; calls onFrame(unsigned char *frame) for every frame completed, in arrival
     // order. The frame is a copy that is valid only during the call.
-    template<typename OnFrame>
-    void feed(const QByteArray &chunk, OnFrame &&onFrame)
+    template<typename OnFrame> void feed(const QByteArray &chunk, OnFrame &&onFrame)
     {
         if (isWholeFrames(chunk)) {
             dropped += quint64(buffer.size());
@@ -92,8 +91,7 @@ public:
     void restoreTranslatedLineEnds(QByteArray &chunk) const;
 
 private:
-    template<typename OnFrame>
-    void deliver(const unsigned char *at, OnFrame &onFrame)
+    template<typename OnFrame> void deliver(const unsigned char *at, OnFrame &onFrame)
     {
         unsigned char frame[LevelFrame::Size];
         std::memcpy(frame, at, sizeof frame);

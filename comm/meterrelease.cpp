@@ -71,8 +71,8 @@ void MainWindow::wakeRelease()
     releasePaceMs = RepaintPacer::intervalMs(screen ? screen->refreshRate()
                                                     : RepaintPacer::DefaultRefreshHz);
     // A tick that ran a moment before the rest keeps the repaints a refresh apart.
-    const int delay = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(),
-                                            releasePaceMs);
+    const int delay
+        = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(), releasePaceMs);
     // Whatever moves now has moved since now: the first tick falls for the time from here.
     releaseClock.restart();
     releaseTimer->start(delay);

@@ -98,7 +98,8 @@ QStringList CCommDialog::interfaceAddresses()
     for (const QNetworkInterface &interface : interfaces) {
         const QNetworkInterface::InterfaceFlags flags = interface.flags();
         const bool isLoopback = flags & QNetworkInterface::IsLoopBack;
-        const bool live = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
+        const bool live
+            = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
         for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
             const QHostAddress address = entry.ip();
             if (address.protocol() != QAbstractSocket::IPv4Protocol)

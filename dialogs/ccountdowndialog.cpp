@@ -47,8 +47,8 @@ void CCountDownDialog::on_pushButton_ok_clicked()
 {
     ui->timeEdit_count_down->interpretText();
     const int seconds = QTime(0, 0).secsTo(ui->timeEdit_count_down->time());
-    settings->countDownSeconds = qBound(ClockSettings::MinCountDownSeconds, seconds,
-                                       ClockSettings::MaxCountDownSeconds);
+    settings->countDownSeconds
+        = qBound(ClockSettings::MinCountDownSeconds, seconds, ClockSettings::MaxCountDownSeconds);
     accept();
 }
 

@@ -27,7 +27,8 @@ double readNumber(const QSettings &settings, const QString &key, double fallback
 
 QString pairKey(int pair, const char *what)
 {
-    return QStringLiteral("silence_%1%2").arg(DisplaySettings::pairName(pair), QLatin1String(what));
+    return QStringLiteral("silence_%1%2")
+        .arg(DisplaySettings::pairName(pair), QLatin1String(what));
 }
 
 } // namespace
@@ -45,8 +46,8 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
     d.staleSeconds = readNumber(settings, QStringLiteral("stale_time"), defaults.staleSeconds,
                                 MinStaleSeconds, MaxStaleSeconds);
     d.peakHold = readFlag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
-    d.peakHoldUntilReset = readFlag(settings, QStringLiteral("peak_hold_until_reset"),
-                                    defaults.peakHoldUntilReset);
+    d.peakHoldUntilReset
+        = readFlag(settings, QStringLiteral("peak_hold_until_reset"), defaults.peakHoldUntilReset);
     d.peakHoldSeconds = readNumber(settings, QStringLiteral("peak_hold_time"),
                                    defaults.peakHoldSeconds, MinHoldSeconds, MaxHoldSeconds);
     d.overThresholdDb = readNumber(settings, QStringLiteral("over_threshold"),
@@ -60,9 +61,10 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
         s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
-    d.showClockSync = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
-    d.startFullScreen = readFlag(settings, QStringLiteral("start_full_screen"),
-                                 defaults.startFullScreen);
+    d.showClockSync
+        = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
+    d.startFullScreen
+        = readFlag(settings, QStringLiteral("start_full_screen"), defaults.startFullScreen);
     settings.endGroup();
     return d;
 }

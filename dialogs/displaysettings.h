@@ -5,8 +5,9 @@
 
 class QSettings;
 
-// What the operator chose for the panel's trust-on-air functions and how the window starts. Kept in the settings file's
-// [display] group; a value that is missing, unreadable or out of range reads as its default.
+// What the operator chose for the panel's trust-on-air functions and how the window starts. Kept
+// in the settings file's [display] group; a value that is missing, unreadable or out of range
+// reads as its default.
 struct DisplaySettings
 {
     enum Pair { Programme, Sub, ControlRoom, Pairs };

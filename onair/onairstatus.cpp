@@ -34,7 +34,8 @@ QDateTime wallTimeOf(qint64 monotonicMs, qint64 nowMs)
 
 } // namespace
 
-OnAirStatus::OnAirStatus(QWidget *window, const std::array<VexoPPMMeter *, LevelFrame::Channels> &meters)
+OnAirStatus::OnAirStatus(QWidget *window,
+                         const std::array<VexoPPMMeter *, LevelFrame::Channels> &meters)
     : QObject(window)
 {
     clock.start();
@@ -218,10 +219,10 @@ void OnAirStatus::showOver(Pair &pair)
         lamp->setText(tr("OVER"));
         return;
     }
-    lamp->setText(tr("OVER %1\u00d7 %2")
-                      .arg(over.overs())
-                      .arg(wallTimeOf(over.lastOverMs(), now())
-                               .toString(QStringLiteral("hh:mm:ss"))));
+    lamp->setText(
+        tr("OVER %1\u00d7 %2")
+            .arg(over.overs())
+            .arg(wallTimeOf(over.lastOverMs(), now()).toString(QStringLiteral("hh:mm:ss"))));
 }
 
 void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)

@@ -19,7 +19,8 @@ void SilenceDetector::setThresholdDb(double db)
 void SilenceDetector::setTimeMs(qint64 ms)
 {
     using S = DisplaySettings;
-    time = qBound(S::milliseconds(S::MinSilenceSeconds), ms, S::milliseconds(S::MaxSilenceSeconds));
+    time
+        = qBound(S::milliseconds(S::MinSilenceSeconds), ms, S::milliseconds(S::MaxSilenceSeconds));
 }
 
 bool SilenceDetector::feed(double leftDb, double rightDb, qint64 nowMs)

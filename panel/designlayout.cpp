@@ -39,9 +39,8 @@ Fit atDesignSize()
 
 QRect scaleRect(const QRect &design, const Fit &fit)
 {
-    const auto scaled = [&fit](int value) {
-        return static_cast<int>(static_cast<float>(value) * fit.scale);
-    };
+    const auto scaled
+        = [&fit](int value) { return static_cast<int>(static_cast<float>(value) * fit.scale); };
     return QRect(fit.offsetX + scaled(design.x()), fit.offsetY + scaled(design.y()),
                  scaled(design.width()), scaled(design.height()));
 }
