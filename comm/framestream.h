@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <cstring>
+#include <utility>
 
 // Turns a serial byte stream, cut into reads wherever the operating system pleases, back into
 // level frames (AA AA, twelve level bytes, 55 55).
@@ -70,6 +71,19 @@ public:
             aligned = false;
         dropped += quint64(keep - pos);
         buffer.remove(0, keep);
+    }
+
+    // One read of a serial line, taken as a display takes it: a CR that a translating sender
+    // put before an LF is put right first, then the frames are found. Returns how many CRs went.
+    // Whatever watches a line (the meters, a line monitor) reads it through here, so that all
+    // of them count the same frames in the same bytes.
+    template<typename OnFrame>
+    int readChunk(QByteArray chunk, OnFrame &&onFrame)
+    {
+        const int before = chunk.size();
+        restoreTranslatedLineEnds(chunk);
+        feed(chunk, std::forward<OnFrame>(onFrame));
+        return before - chunk.size();
     }
 
     // Bytes waiting for the rest of their frame.
