@@ -77,8 +77,7 @@ public:
     // put before an LF is put right first, then the frames are found. Returns how many CRs went.
     // Whatever watches a line (the meters, a line monitor) reads it through here, so that all
     // of them count the same frames in the same bytes.
-    template<typename OnFrame>
-    int readChunk(QByteArray chunk, OnFrame &&onFrame)
+    template<typename OnFrame> int readChunk(QByteArray chunk, OnFrame &&onFrame)
     {
         const int before = chunk.size();
         restoreTranslatedLineEnds(chunk);
