@@ -5,6 +5,8 @@
 #include "studioclock/clockstatus.h"
 #include "studioclock/secondticker.h"
 #include "onair/onairstatus.h"
+#include "panel/palette.h"
+#include "panel/panellayout.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>
@@ -13,7 +15,6 @@
 void MainWindow::setupClocks()
 {
     VexoAnalogClock *clock = ui->AnalogClock;
-    clock->setGeometry(348, 85, 410, 410);
     clock->setHourLines(true);
     clock->setHourLinesColor(QColor(0, 255, 0, 255));
     clock->setMinuteLines(true);
@@ -40,10 +41,10 @@ void MainWindow::setupClocks()
     QFont widgetFont(QStringLiteral("Bitstream Vera Sans"), 36, QFont::Bold, false);
     widgetFont.setStrikeOut(false);
     digital->setFont(widgetFont);
-    digital->setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+    digital->setTimeDisplayFont(QFont(Palette::FontFamily, PictureLayout::TimePointSize));
     digital->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
     digital->setDateDisplay(true);
-    digital->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+    digital->setDateDisplayFont(QFont(Palette::FontFamily, PictureLayout::DatePointSize));
     digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 }
 

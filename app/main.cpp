@@ -22,8 +22,7 @@ QStringList argumentsOf(int argc, char **argv)
 
 int usageError(const QString &message)
 {
-    std::fprintf(stderr, "orvane-meters: %s\nTry 'orvane-meters --help'.\n",
-                 qPrintable(message));
+    std::fprintf(stderr, "orvane-meters: %s\nTry 'orvane-meters --help'.\n", qPrintable(message));
     return CommandLine::UsageStatus;
 }
 

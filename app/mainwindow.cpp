@@ -6,6 +6,7 @@
 #include "dialogs/cdisplaydialog.h"
 #include "onair/onairstatus.h"
 #include "panel/designlayout.h"
+#include "panel/panellayout.h"
 #include "studioclock/clockstatus.h"
 #include "ui_mainwindow.h"
 #include "widgets/mylabel.h"
@@ -23,8 +24,6 @@
 #include <cstdlib>
 
 namespace {
-
-const char *const WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
 
 // A port that vanished is tried again this often until it is back; so is a UDP port that
 // another program holds, and a settings store that could not take the settings.
@@ -87,7 +86,7 @@ MainWindow::MainWindow(QWidget *parent)
     commSettings.is_server = true;
     setupRetries();
     udpSocket = new QUdpSocket(this);
-    captureDesignRects();
+    placeDesignedWidgets();
     for (double &level : meterLevels)
         level = LevelFrame::FloorDb;
     setupClocks();
@@ -116,29 +115,23 @@ void MainWindow::createLabels()
 {
     settingsLabel = new myLabel(QString(), this);
     settingsLabel->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
-    settingsLabel->setGeometry(900, 28, 25, 25);
 
     labelMeter1 = new myLabel(QString(), this);
-    labelMeter1->setGeometry(44, 502, 121, 31);
     labelMeter2 = new myLabel(QString(), this);
-    labelMeter2->setGeometry(194, 502, 131, 31);
     labelMeter3 = new myLabel(QString(), this);
-    labelMeter3->setGeometry(830, 502, 101, 31);
 
     ui->footerlabel->setText(tr("Vexo Broadcast, 2019-2026 - v%1.%2")
                                  .arg(ORVANE_VERSION_MAJOR)
                                  .arg(ORVANE_VERSION_MINOR));
 
-    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
-                           ui->timelabel, static_cast<QLabel *>(labelMeter3) }) {
-        label->setStyleSheet(QString::fromLatin1(WhiteText));
-        label->setAlignment(Qt::AlignCenter);
-    }
     // Captions are the operator's text, stored and read back: text that looks like markup is
     // shown as typed, never loaded as a picture or swallowed as a tag.
-    for (QLabel *label : { static_cast<QLabel *>(labelMeter1), static_cast<QLabel *>(labelMeter2),
-                           static_cast<QLabel *>(labelMeter3), ui->timelabel, ui->footerlabel })
+    for (QLabel *label : captionLabels()) {
+        label->setStyleSheet(QString::fromLatin1(WhiteText));
+        label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
+    }
+    ui->footerlabel->setTextFormat(Qt::PlainText);
 
     connect(settingsLabel, &myLabel::clicked, this, &MainWindow::openSettings);
     connect(labelMeter1, &myLabel::clicked, this, &MainWindow::labelMeter1Clicked);
@@ -157,29 +150,69 @@ void MainWindow::setupRetries()
     connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
 }
 
-void MainWindow::captureDesignRects()
+std::array<VexoPPMMeter *, LevelFrame::Channels> MainWindow::meters() const
 {
-    const QWidget *const designed[14] = {
-        ui->ProgLeft, ui->ProgRight,   ui->SubLeft,      ui->SubRight,  ui->CrmLeft,
-        ui->CrmRight, ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
-        labelMeter3,  ui->timelabel,   ui->footerlabel,  settingsLabel,
+    return { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight };
+}
+
+std::array<myLabel *, 3> MainWindow::captions() const
+{
+    return { labelMeter1, labelMeter2, labelMeter3 };
+}
+
+std::array<QLabel *, 4> MainWindow::captionLabels() const
+{
+    return { labelMeter1, labelMeter2, labelMeter3, ui->timelabel };
+}
+
+std::array<QString, 3> MainWindow::defaultCaptions() const
+{
+    return { tr("Prog"), tr("Sub"), tr("CRM") };
+}
+
+std::array<QWidget *, 14> MainWindow::designedWidgets() const
+{
+    const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
+    return {
+        six[0],      six[1],          six[2],           six[3],        six[4],
+        six[5],      ui->AnalogClock, ui->DigitalClock, labelMeter1,   labelMeter2,
+        labelMeter3, ui->timelabel,   ui->footerlabel,  settingsLabel,
     };
-    for (int i = 0; i < 14; ++i)
-        designRects[i] = designed[i]->geometry();
+}
+
+void MainWindow::placeDesignedWidgets()
+{
+    using namespace PictureLayout;
+    const std::array<QWidget *, 14> designed = designedWidgets();
+    const QRect rects[14] = {
+        ScalePairs[0].left.meterRect(),
+        ScalePairs[0].right.meterRect(),
+        ScalePairs[1].left.meterRect(),
+        ScalePairs[1].right.meterRect(),
+        ScalePairs[2].left.meterRect(),
+        ScalePairs[2].right.meterRect(),
+        ClockRect,
+        DigitalClockRect,
+        CaptionRects[0],
+        CaptionRects[1],
+        CaptionRects[2],
+        TimeCaptionRect,
+        FooterTextRect,
+        SettingsButtonRect,
+    };
+    for (int i = 0; i < 14; ++i) {
+        designRects[i] = rects[i];
+        designed[i]->setGeometry(rects[i]);
+    }
 }
 
 void MainWindow::setupStatus()
 {
-    for (VexoPPMMeter *meter :
-         { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight })
+    for (VexoPPMMeter *meter : meters())
         meter->setGradientForground(true);
 
-    VexoPPMMeter *const meters[LevelFrame::Channels] = {
-        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
-    };
-    const DesignLayout::Fit design
-        = DesignLayout::fitDesign(QSize(DesignLayout::Width, DesignLayout::Height));
-    onAir = new OnAirStatus(this, meters);
+    const DesignLayout::Fit design = DesignLayout::atDesignSize();
+    onAir = new OnAirStatus(this, meters());
     onAir->layout(design);
     clockStatus = new ClockStatus(this, ui->AnalogClock);
     clockStatus->layout(design);

@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QTimer>
 
+#include <array>
+
 class CCommDialog;
 class ClockStatus;
 class OnAirStatus;
@@ -74,11 +76,24 @@ private:
     // The constructor's steps, in the order it takes them.
     void createLabels();
     void setupRetries();
-    void captureDesignRects();
+    // Every widget of the design where the panel layout puts it, its rectangle kept in
+    // designRects.
+    void placeDesignedWidgets();
     void setupClocks();
     void setupStatus();
     void startTimers();
     void startSecondTicker();
+
+    // The six meters in frame order: programme, sub and control room, left before right.
+    std::array<VexoPPMMeter *, LevelFrame::Channels> meters() const;
+    // The three meter captions, programme to control room, and what they say until the
+    // operator names them.
+    std::array<myLabel *, 3> captions() const;
+    std::array<QString, 3> defaultCaptions() const;
+    // The meter captions and the time caption: they share their look.
+    std::array<QLabel *, 4> captionLabels() const;
+    // The widgets of the design, in the order of designRects.
+    std::array<QWidget *, 14> designedWidgets() const;
 
     void readSettings();
     // Stores everything unless the store cannot take it now; then it says so and tries again
@@ -104,14 +119,17 @@ private:
     // The window's right-click menu; the caller owns it.
     QMenu *createContextMenu();
     void bindClientSocket();
+    // What the operator must know: the serial or the UDP input does not work (empty: it does),
+    // or the settings cannot be stored. Short reasons, shown together in the header band.
     void setSerialProblem(const QString &text);
     void setUdpProblem(const QString &text);
-    // What the operator must know: the input does not work (empty: it does), or the settings
-    // cannot be stored. Short reasons, shown in the header band.
-    void setInputProblem(const QString &text);
     void setSettingsProblem(const QString &text);
+    void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
+    // White text on the panel's bands, for the captions and the problem line.
+    static constexpr const char *WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
+
     // For an end that runs no destructors (the X server went away and the toolkit called
     // exit()): stores the settings and releases the serial port.
     static void storeAtExit();
@@ -168,7 +186,6 @@ private:
     QString serialProblem;
     QString serialErrorText;
     QString udpProblem;
-    QString inputProblem;
     QString settingsProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;

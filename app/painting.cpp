@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "onair/onairstatus.h"
+#include "panel/panellayout.h"
 #include "panel/panelpainter.h"
 #include "studioclock/clockstatus.h"
 #include "ui_mainwindow.h"
@@ -44,9 +45,8 @@ QRect panelRect(const QPixmap &panel, QSize window)
         return QRect();
     const qreal ratio = panel.devicePixelRatioF();
     const QSize size(qRound(panel.width() / ratio), qRound(panel.height() / ratio));
-    return QRect(QPoint((window.width() - size.width()) / 2,
-                        (window.height() - size.height()) / 2),
-                 size);
+    return QRect(
+        QPoint((window.width() - size.width()) / 2, (window.height() - size.height()) / 2), size);
 }
 
 // The margin texture stretched over `size`; only the margins around `panel` are drawn, since
@@ -86,7 +86,8 @@ void MainWindow::paintEvent(QPaintEvent *)
     // A window moved to a screen of another pixel ratio gets no resize, but its panel is drawn
     // for the old ratio.
     const qreal ratio = devicePixelRatioF();
-    if (!scaledBackground->isNull() && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
+    if (!scaledBackground->isNull()
+        && !qFuzzyCompare(scaledBackground->devicePixelRatioF(), ratio))
         resized = true;
 
     if (resized && !background->isNull()) {
@@ -94,7 +95,8 @@ void MainWindow::paintEvent(QPaintEvent *)
         const QSize pictureSize = windowSize.boundedTo(MaxPictureSize);
         // At the design size the drawing gives the compiled-in picture pixel for pixel (the
         // picture is made by it): taken as it is, the first paint after start-up draws nothing.
-        if (fit.canvasWidth == Width && fit.canvasHeight == Height && qFuzzyCompare(ratio, 1.0))
+        if (fit.canvasWidth == PictureLayout::PanelWidth
+            && fit.canvasHeight == PictureLayout::PanelHeight && qFuzzyCompare(ratio, 1.0))
             *scaledBackground = *background;
         else
             *scaledBackground = drawnPanel(fit, ratio);
@@ -106,40 +108,32 @@ void MainWindow::paintEvent(QPaintEvent *)
         *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
                                                panelRect(*scaledBackground, windowSize));
 
-        QWidget *const widgets[14] = {
-            ui->ProgLeft,    ui->ProgRight,   ui->SubLeft,     ui->SubRight,
-            ui->CrmLeft,     ui->CrmRight,    ui->AnalogClock, ui->DigitalClock,
-            labelMeter1,     labelMeter2,     ui->timelabel,   labelMeter3,
-            ui->footerlabel, settingsLabel,
-        };
-        const int rectIndex[14] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 10, 12, 13 };
-        for (int i = 0; i < 14; ++i)
-            widgets[i]->setGeometry(scaleRect(designRects[rectIndex[i]], fit));
+        const std::array<QWidget *, 14> designed = designedWidgets();
+        for (std::size_t i = 0; i < designed.size(); ++i)
+            designed[i]->setGeometry(scaleRect(designRects[i], fit));
         placeProblemLabel();
 
+        using namespace PictureLayout;
         QFont captionFont = labelMeter1->font();
-        captionFont.setPointSize(scalePointSize(15, fit.scale));
-        labelMeter1->setFont(captionFont);
-        labelMeter2->setFont(captionFont);
-        ui->timelabel->setFont(captionFont);
-        labelMeter3->setFont(captionFont);
+        captionFont.setPointSize(scalePointSize(CaptionPointSize, fit.scale));
+        for (QLabel *label : captionLabels())
+            label->setFont(captionFont);
 
         QFont footerFont = ui->footerlabel->font();
-        footerFont.setPointSize(scalePointSize(11, fit.scale));
+        footerFont.setPointSize(scalePointSize(FooterPointSize, fit.scale));
         ui->footerlabel->setFont(footerFont);
 
         QFont timeFont = ui->DigitalClock->getTimeDisplayFont();
-        timeFont.setPointSize(scalePointSize(40, fit.scale));
+        timeFont.setPointSize(scalePointSize(TimePointSize, fit.scale));
         ui->DigitalClock->setTimeDisplayFont(timeFont);
         QFont dateFont = ui->DigitalClock->getDateDisplayFont();
-        dateFont.setPointSize(scalePointSize(24, fit.scale));
+        dateFont.setPointSize(scalePointSize(DatePointSize, fit.scale));
         ui->DigitalClock->setDateDisplayFont(dateFont);
 
         onAir->layout(fit);
         clockStatus->layout(fit);
 
-        for (VexoPPMMeter *meter : { ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight,
-                                     ui->CrmLeft, ui->CrmRight })
+        for (VexoPPMMeter *meter : meters())
             meter->CalculateMeter();
 
         resized = false;

@@ -60,8 +60,8 @@ int MainWindow::placeOnScreens(int storedScreen, const QRect &storedGeometry, in
     for (const QScreen *screen : screens)
         areas.append(screen->availableGeometry());
     const int primary = screens.indexOf(QGuiApplication::primaryScreen());
-    const WindowPlacement placement
-        = placeWindow(areas, primary, storedScreen, storedGeometry, minimumSize(), requestedScreen);
+    const WindowPlacement placement = placeWindow(areas, primary, storedScreen, storedGeometry,
+                                                  minimumSize(), requestedScreen);
     if (!placement.geometry.isEmpty())
         setGeometry(placement.geometry);
     return placement.screen;

@@ -7,47 +7,50 @@
 #include <QLabel>
 #include <QStringList>
 
+namespace {
+
+// The texts that say something, joined by `separator`.
+QString joinedNonEmpty(std::initializer_list<QString> parts, const QString &separator)
+{
+    QStringList said;
+    for (const QString &part : parts) {
+        if (!part.isEmpty())
+            said << part;
+    }
+    return said.join(separator);
+}
+
+} // namespace
+
 void MainWindow::setSerialProblem(const QString &text)
 {
-    serialProblem = text;
-    QStringList parts;
-    for (const QString &part : { serialProblem, udpProblem }) {
-        if (!part.isEmpty())
-            parts << part;
-    }
-    setInputProblem(parts.join(QStringLiteral(", ")));
+    setProblem(serialProblem, text);
 }
 
 void MainWindow::setUdpProblem(const QString &text)
 {
-    udpProblem = text;
-    setSerialProblem(serialProblem);
-}
-
-void MainWindow::setInputProblem(const QString &text)
-{
-    if (inputProblem == text)
-        return;
-    inputProblem = text;
-    showProblems();
+    setProblem(udpProblem, text);
 }
 
 void MainWindow::setSettingsProblem(const QString &text)
 {
-    if (settingsProblem == text)
+    setProblem(settingsProblem, text);
+}
+
+void MainWindow::setProblem(QString &problem, const QString &text)
+{
+    if (problem == text)
         return;
-    settingsProblem = text;
+    problem = text;
     showProblems();
 }
 
 void MainWindow::showProblems()
 {
-    QStringList parts;
-    for (const QString &part : { inputProblem, settingsProblem }) {
-        if (!part.isEmpty())
-            parts << part;
-    }
-    if (parts.isEmpty()) {
+    // The input's reasons first, then the settings'.
+    const QString input = joinedNonEmpty({ serialProblem, udpProblem }, QStringLiteral(", "));
+    const QString text = joinedNonEmpty({ input, settingsProblem }, QStringLiteral(" - "));
+    if (text.isEmpty()) {
         if (problemLabel)
             problemLabel->hide();
         return;
@@ -56,12 +59,12 @@ void MainWindow::showProblems()
         problemLabel = new QLabel(this);
         problemLabel->setObjectName(QStringLiteral("label_problem"));
         problemLabel->setTextFormat(Qt::PlainText);
-        problemLabel->setStyleSheet(QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}"));
+        problemLabel->setStyleSheet(QString::fromLatin1(WhiteText));
         problemLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         problemLabel->setToolTip(tr("Why the display cannot do what it was set to do"));
         placeProblemLabel();
     }
-    problemLabel->setText(parts.join(QStringLiteral(" - ")));
+    problemLabel->setText(text);
     problemLabel->show();
 }
 
@@ -69,8 +72,8 @@ void MainWindow::placeProblemLabel()
 {
     if (!problemLabel)
         return;
-    const DesignLayout::Fit fit = DesignLayout::fitDesign(
-        windowSize.isEmpty() ? QSize(DesignLayout::Width, DesignLayout::Height) : windowSize);
+    const DesignLayout::Fit fit = windowSize.isEmpty() ? DesignLayout::atDesignSize()
+                                                       : DesignLayout::fitDesign(windowSize);
     problemLabel->setGeometry(DesignLayout::scaleRect(StatusLayout::ProblemRect, fit));
     // The lamps' typeface: the reason reads as part of the status it explains.
     problemLabel->setFont(LampStyle::font(StatusLayout::ProblemPixelSize, fit));

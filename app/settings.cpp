@@ -7,6 +7,14 @@
 #include <QSettings>
 #include <QThread>
 
+namespace {
+
+// The captions' keys, in the order of MainWindow::captions().
+constexpr std::array<const char *, 3> CaptionKeys
+    = { "labelMeter1", "labelMeter2", "labelMeter3" };
+
+} // namespace
+
 void MainWindow::readSettings()
 {
     const QString path = SettingsStore::filePath();
@@ -14,9 +22,10 @@ void MainWindow::readSettings()
         // Nothing stored can be read: everything is as on a machine where the program never ran.
         setSettingsProblem(tr("settings file unusable"));
         commSettings = comm_st();
-        labelMeter1->setText(tr("Prog"));
-        labelMeter2->setText(tr("Sub"));
-        labelMeter3->setText(tr("CRM"));
+        const std::array<myLabel *, 3> labels = captions();
+        const std::array<QString, 3> fallbacks = defaultCaptions();
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            labels[i]->setText(fallbacks[i]);
         return;
     }
 
@@ -35,19 +44,11 @@ void MainWindow::readSettings()
     commSettings.client_port = text("client_port");
 
     // An operator may have stored an empty caption on purpose: only a missing key falls back.
-    const struct
-    {
-        myLabel *label;
-        const char *key;
-        QString fallback;
-    } captions[] = {
-        { labelMeter1, "labelMeter1", tr("Prog") },
-        { labelMeter2, "labelMeter2", tr("Sub") },
-        { labelMeter3, "labelMeter3", tr("CRM") },
-    };
-    for (const auto &caption : captions) {
-        const QString key = QString::fromLatin1(caption.key);
-        caption.label->setText(settings.contains(key) ? text(caption.key) : caption.fallback);
+    const std::array<myLabel *, 3> labels = captions();
+    const std::array<QString, 3> fallbacks = defaultCaptions();
+    for (std::size_t i = 0; i < CaptionKeys.size(); ++i) {
+        const QString key = QString::fromLatin1(CaptionKeys[i]);
+        labels[i]->setText(settings.contains(key) ? text(CaptionKeys[i]) : fallbacks[i]);
     }
 
     restorePlacement(settings.value(QStringLiteral("current_screen")).toInt(),
@@ -86,9 +87,9 @@ bool MainWindow::writeSettings(int lockWaitMs)
     settings.setValue(QStringLiteral("client_port"), commSettings.client_port);
     settings.setValue(QStringLiteral("current_screen"), currentScreenNumber());
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("labelMeter1"), labelMeter1->text());
-    settings.setValue(QStringLiteral("labelMeter2"), labelMeter2->text());
-    settings.setValue(QStringLiteral("labelMeter3"), labelMeter3->text());
+    const std::array<myLabel *, 3> labels = captions();
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        settings.setValue(QString::fromLatin1(CaptionKeys[i]), labels[i]->text());
     displaySettings.write(settings);
     clockSettings.write(settings);
     settings.sync();
@@ -100,4 +101,3 @@ bool MainWindow::writeSettings(int lockWaitMs)
     setSettingsProblem(QString());
     return true;
 }
-

@@ -44,13 +44,6 @@ void prepare(QSettings &settings)
     settings.setIniCodec("UTF-8");
 }
 
-bool flagFromValue(const QVariant &value)
-{
-    if (value.type() == QVariant::Bool)
-        return value.toBool();
-    return value.type() == QVariant::String && value.toString() == QLatin1String("true");
-}
-
 QString textFromValue(const QVariant &value)
 {
     if (value.type() == QVariant::StringList)

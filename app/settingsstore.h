@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/storedvalue.h"
+
 #include <QString>
 
 class QSettings;
@@ -25,9 +27,8 @@ bool lockIsFree(const QString &path);
 // stored with escapes (all that earlier versions wrote) read the same.
 void prepare(QSettings &settings);
 
-// A flag as QSettings writes it: "true" or "false" (or a bool not yet written out). Anything
-// else is false, the flags' default; no text a person wrote by mistake switches a role on.
-bool flagFromValue(const QVariant &value);
+// A flag as QSettings writes it, exactly; anything else is false, the flags' default.
+using StoredValue::flagFromValue;
 
 // A text value. A comma outside quotes makes QSettings read a list; a person who writes
 // "Studio, Left" means the text, so the parts are joined the way they were written apart.

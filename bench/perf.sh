@@ -11,7 +11,7 @@
 #   server of its own with the dummy backend. The medians, and each case's ratio against
 #   jkmeter, program plus X server;
 # - latency from a frame's arrival to the repaint of its meter, and the repaints a second,
-#   from the program's own trace (ORVANE_TRACE; see app/trace.h), in live runs at each size;
+#   from the program's own trace (ORVANE_TRACE; see diagnostics/trace.h), in live runs at each size;
 # - start-up time from just before the exec to the first painted window (median of several
 #   runs after a warm-up run that fills the font cache), and peak memory (VmHWM).
 #
@@ -34,6 +34,7 @@
 # Everything the script starts, it ends by process id.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 build=${1:-build}
 seconds=${ORVANE_BENCH_SECONDS:-20}
 startups=${ORVANE_BENCH_STARTUPS:-7}
@@ -47,10 +48,10 @@ meters=$build/orvane-meters
 feed=$build/orvane-feed
 launcher=$build/bench/bench_timedexec
 for f in "$meters" "$feed" "$launcher"; do
-    [ -x "$f" ] || { echo "perf: $f is missing; build first (ninja -C $build)" >&2; exit 1; }
+    [ -x "$f" ] || orvane_fail "$f is missing; build first (ninja -C $build)"
 done
 for tool in Xvfb xdotool xwininfo socat; do
-    command -v "$tool" >/dev/null || { echo "perf: $tool is not installed" >&2; exit 1; }
+    command -v "$tool" >/dev/null || orvane_fail "$tool is not installed"
 done
 noise=$build/bench/jacknoise
 peer=yes
@@ -60,26 +61,7 @@ done
 [ -x "$noise" ] || { echo "perf: $noise is missing (no JACK headers?); no peer" >&2; peer=; }
 [ -n "$peer" ] || cases=$(tr ' ' '\n' <<<"$cases" | grep -vx jk | paste -sd' ')
 
-work=$(mktemp -d /tmp/orvane-perf.XXXXXX)
-pids=()
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        if kill -0 "${pids[i]}" 2>/dev/null; then
-            kill "${pids[i]}" 2>/dev/null || true
-            wait "${pids[i]}" 2>/dev/null || true
-        fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# Ends one process we started and waits for it.
-stop() {
-    kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
+orvane_work perf
 
 load1() { cut -d' ' -f1 /proc/loadavg; }
 quiet() { awk -v l="$(load1)" 'BEGIN { exit !(l < 1.0) }'; }
@@ -94,39 +76,20 @@ quiet || echo "perf: the machine is still busy (load $(load1)); measuring anyway
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # start_x: a display of its own, 1920 x 1080 as a studio screen; sets $xvfb and DISPLAY.
-# Xvfb picks a free number and writes it to descriptor 3. Without -noreset it resets whenever
-# its last client leaves, which here is after every start of the program.
 start_x() {
-    rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" \
-        2>>"$work/xvfb.log" &
-    xvfb=$!
-    pids+=("$xvfb")
-    for _ in $(seq 1 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.05
-    done
-    [ -s "$work/display" ] || { echo "perf: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(head -n1 "$work/display")"
+    orvane_xvfb 1920x1080x24 "$work/xvfb.log"
+    xvfb=$xvfb_pid
 }
 start_x
 
 # The serial cable: the console writes one end, the program reads the other.
-socat pty,raw,echo=0,link="$work/console" pty,raw,echo=0,link="$work/meters" &
-pids+=($!)
-for _ in $(seq 1 100); do
-    [ -e "$work/console" ] && [ -e "$work/meters" ] && break
-    sleep 0.05
-done
-[ -e "$work/meters" ] || { echo "perf: socat made no pty pair" >&2; exit 1; }
+orvane_pty_pair "$work"
 
 # Serial only, no server role; written before every start, so that each one begins at the
 # design size and no run inherits the geometry that the last one stored.
 export XDG_CONFIG_HOME="$work/config"
 write_settings() {
-    mkdir -p "$XDG_CONFIG_HOME/Vexo"
-    printf '[General]\nserialport=%s\nuse_udp=false\nis_server=false\n' "$work/meters" \
-        >"$XDG_CONFIG_HOME/Vexo/Unknown.conf"
+    orvane_settings "$XDG_CONFIG_HOME" "$work/meters"
 }
 
 # What a case adds to the program's environment (MIT-SHM on: the program turns it off unless
@@ -145,7 +108,7 @@ start_meters() {
             2>>"$work/meters.log" &
     fi
     app=$!
-    pids+=("$app")
+    orvane_started "$app"
 }
 
 # Waits until the program's window is mapped; sets $win.
@@ -217,11 +180,10 @@ cpu_over() {
 }
 
 start_feed() {
-    "$feed" --serial "$work/console" --rate 100 --quiet \
+    orvane_play "$feed" "$work/console" --rate 100 \
         --channel prog=programme:mix --channel sub=programme:music \
-        --channel crm=programme:speech &
-    feeder=$!
-    pids+=("$feeder")
+        --channel crm=programme:speech
+    feeder=$feed_pid
     sleep 1
 }
 
@@ -237,7 +199,7 @@ percentile() {
 # The first start on a machine builds the font cache: not counted.
 start_meters "$work/warmup.trace"
 find_window
-stop "$app"
+orvane_stop "$app"
 
 # Start-up: from the exec to the first paint flushed, and where the time goes.
 # Per start, in ms: the total, then exec to main, main to the window built, to the first
@@ -250,7 +212,7 @@ for run in $(seq 1 "$startups"); do
         grep -q '^firstshown ' "$trace" 2>/dev/null && break
         sleep 0.05
     done
-    stop "$app"
+    orvane_stop "$app"
     awk -v t0="$(cat "$work/t0")" '
         { at[$1] = $2 }
         END {
@@ -279,14 +241,14 @@ start_peer() {
     export JACK_DEFAULT_SERVER="orvane-perf-$$-$1"
     jackd --no-realtime -d dummy -r 48000 -p 1024 >>"$work/jack.log" 2>&1 &
     local jackd_pid=$!
-    pids+=("$jackd_pid")
+    orvane_started "$jackd_pid"
     for _ in $(seq 1 100); do
         jack_lsp >/dev/null 2>&1 && break
         sleep 0.1
     done
     jkmeter -chan 6 -name jkmeter >>"$work/jack.log" 2>&1 &
     app=$!
-    pids+=("$app")
+    orvane_started "$app"
     for _ in $(seq 1 100); do
         [ "$(jack_lsp 2>/dev/null | grep -c '^jkmeter:in-')" -ge 6 ] && break
         sleep 0.1
@@ -294,7 +256,7 @@ start_peer() {
     "$noise" 6 jkmeter:in-1 jkmeter:in-2 jkmeter:in-3 jkmeter:in-4 jkmeter:in-5 jkmeter:in-6 \
         >>"$work/jack.log" 2>&1 &
     local noise_pid=$!
-    pids+=("$noise_pid")
+    orvane_started "$noise_pid"
     jack_pids=("$noise_pid" "$jackd_pid")
     find_window jkmeter
     sleep 2
@@ -303,7 +265,7 @@ start_peer() {
     unset JACK_DEFAULT_SERVER
 }
 
-stop "$xvfb"
+orvane_stop "$xvfb"
 # Interleaved CPU figures: round after round, each case a fresh X server and a fresh program.
 # One line per case and round in $work/cases: case, program %, X server %, VmHWM MB, the
 # program's wake-ups a second.
@@ -320,8 +282,8 @@ for round in $(seq 1 "$runs"); do
                 start_peer "$round"
                 read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
                 hwm=$(hwm_mb "$app")
-                stop "$app"
-                for p in "${jack_pids[@]}"; do stop "$p"; done
+                orvane_stop "$app"
+                for p in "${jack_pids[@]}"; do orvane_stop "$p"; done
                 ;;
             live* | idle*)
                 size=${c#live}
@@ -338,12 +300,12 @@ for round in $(seq 1 "$runs"); do
                 [ "${c#live}" != "$c" ] && start_feed
                 read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
                 hwm=$(hwm_mb "$app")
-                [ "${c#live}" != "$c" ] && stop "$feeder"
-                stop "$app"
+                [ "${c#live}" != "$c" ] && orvane_stop "$feeder"
+                orvane_stop "$app"
                 ;;
             *) echo "perf: unknown case $c" >&2; exit 1 ;;
         esac
-        stop "$xvfb"
+        orvane_stop "$xvfb"
         echo "$c $app_cpu $x_cpu $hwm $wakes" >>"$work/cases"
         echo "perf: round $round $c: program $app_cpu %, X server $x_cpu %, $wakes wake-ups/s" \
             "(load $(load1))" >&2
@@ -400,8 +362,8 @@ for size in 986x580 1920x1080; do
         resize "$w" "$h"
         start_feed
         sleep "$seconds"
-        stop "$feeder"
-        stop "$app"
+        orvane_stop "$feeder"
+        orvane_stop "$app"
         awk '$1 == "latency" { print $4 / 1e6 }' "$trace" >>"$work/latency.ms"
         # The part of each latency after the release tick that moved the bar: the rest is
         # the wait for that tick, at most one tick interval by design.

@@ -12,44 +12,23 @@
 # folder of its own and no input; everything the script starts, it ends by process id.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib.sh
 build=${1:-build}
 seconds=${2:-30}
 meters=$build/orvane-meters
-[ -x "$meters" ] || { echo "secondlag: $meters is missing; build first" >&2; exit 1; }
+[ -x "$meters" ] || orvane_fail "$meters is missing; build first"
 
-work=$(mktemp -d /tmp/orvane-secondlag.XXXXXX)
-pids=()
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+orvane_work secondlag
+orvane_xvfb 1280x800x24 "$work/xvfb.log"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" \
-    2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-done
-[ -s "$work/display" ] || { echo "secondlag: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-
+# No port to read: the clocks alone.
 export XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_CONFIG_HOME/Vexo"
-printf '[General]\nserialport=%s\nuse_udp=false\nis_server=false\n' "$work/none" \
-    >"$XDG_CONFIG_HOME/Vexo/Unknown.conf"
+orvane_settings "$XDG_CONFIG_HOME" "$work/none"
 ORVANE_TRACE=$work/trace "$meters" >"$work/meters.log" 2>&1 &
 app=$!
-pids+=("$app")
+orvane_started "$app"
 sleep "$seconds"
-kill "$app"
-wait "$app" 2>/dev/null || true
-pids=("${pids[@]:0:1}")
+orvane_stop "$app"
 
 # The first seconds go to the start-up and the fonts: skipped.
 awk '$1 == "secondpaint" { n[$3]++; if (n[$3] <= 3) next

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <cstring>
+#include <utility>
 
 // Turns a serial byte stream, cut into reads wherever the operating system pleases, back into
 // level frames (AA AA, twelve level bytes, 55 55).
@@ -29,8 +30,7 @@ class FrameStream
 public:
     // Feeds one read; calls onFrame(unsigned char *frame) for every frame completed, in arrival
     // order. The frame is a copy that is valid only during the call.
-    template<typename OnFrame>
-    void feed(const QByteArray &chunk, OnFrame &&onFrame)
+    template<typename OnFrame> void feed(const QByteArray &chunk, OnFrame &&onFrame)
     {
         if (isWholeFrames(chunk)) {
             dropped += quint64(buffer.size());
@@ -73,6 +73,18 @@ public:
         buffer.remove(0, keep);
     }
 
+    // One read of a serial line, taken as a display takes it: a CR that a translating sender
+    // put before an LF is put right first, then the frames are found. Returns how many CRs went.
+    // Whatever watches a line (the meters, a line monitor) reads it through here, so that all
+    // of them count the same frames in the same bytes.
+    template<typename OnFrame> int readChunk(QByteArray chunk, OnFrame &&onFrame)
+    {
+        const int before = chunk.size();
+        restoreTranslatedLineEnds(chunk);
+        feed(chunk, std::forward<OnFrame>(onFrame));
+        return before - chunk.size();
+    }
+
     // Bytes waiting for the rest of their frame.
     int pending() const { return buffer.size(); }
     // Frames found and bytes thrown away since construction or the last clear().
@@ -92,8 +104,7 @@ public:
     void restoreTranslatedLineEnds(QByteArray &chunk) const;
 
 private:
-    template<typename OnFrame>
-    void deliver(const unsigned char *at, OnFrame &onFrame)
+    template<typename OnFrame> void deliver(const unsigned char *at, OnFrame &onFrame)
     {
         unsigned char frame[LevelFrame::Size];
         std::memcpy(frame, at, sizeof frame);
@@ -101,11 +112,11 @@ private:
         onFrame(frame);
     }
 
+    // Whether the read is one or more whole frames, each with good markers.
+    static bool isWholeFrames(const QByteArray &chunk);
     // Start of the frame to take among the windows at [from, size - 16], or -1 when none has
     // good markers; the current read began at readStart. *shown tells whether the read's end
     // or the following bytes confirm it.
-    // Whether the read is one or more whole frames, each with good markers.
-    static bool isWholeFrames(const QByteArray &chunk);
     static int huntFrame(const unsigned char *bytes, int from, int readStart, int size,
                          bool *shown);
     // 2: whole frames run from `start` exactly to `size`; 1: what follows begins like AA AA;

@@ -31,9 +31,7 @@ void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
 
 void MainWindow::meterRelease()
 {
-    VexoPPMMeter *const meters[LevelFrame::Channels] = {
-        ui->ProgLeft, ui->ProgRight, ui->SubLeft, ui->SubRight, ui->CrmLeft, ui->CrmRight,
-    };
+    const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
     // A late tick (a stalled display, a busy machine) falls for all the time it lost.
     releaseFallThisTick = releaseFall(releaseClock.sinceLastTick(releaseIntervalMs * 1000000LL),
                                       releasePerTick, releaseIntervalMs);
@@ -44,7 +42,7 @@ void MainWindow::meterRelease()
     int moving = 0;
     int fallingPeaks = 0;
     for (int i = 0; i < LevelFrame::Channels; ++i) {
-        VexoPPMMeter *meter = meters[i];
+        VexoPPMMeter *meter = six[i];
         CalculatePPMRelease(meter, &meterLevels[i]);
         if (!ReleaseGate::settled(meter->dBPosition, meterLevels[i], meter->getMindBPosition(),
                                   meter->getMaxdBPosition()))
@@ -73,8 +71,8 @@ void MainWindow::wakeRelease()
     releasePaceMs = RepaintPacer::intervalMs(screen ? screen->refreshRate()
                                                     : RepaintPacer::DefaultRefreshHz);
     // A tick that ran a moment before the rest keeps the repaints a refresh apart.
-    const int delay = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(),
-                                            releasePaceMs);
+    const int delay
+        = RepaintPacer::delayMs(releaseClock.nowNs(), releaseClock.lastTickNs(), releasePaceMs);
     // Whatever moves now has moved since now: the first tick falls for the time from here.
     releaseClock.restart();
     releaseTimer->start(delay);

@@ -63,10 +63,9 @@ void MainWindow::serialPortDisconnect()
 void MainWindow::onDataAvailable()
 {
     qCDebug(lcSerial, "data arrived.. ");
-    QByteArray chunk = serialPort->readAll();
-    serialFrames.restoreTranslatedLineEnds(chunk);
     const quint64 droppedBefore = serialFrames.bytesDropped();
-    serialFrames.feed(chunk, [this](unsigned char *frame) { updateMeters(frame); });
+    serialFrames.readChunk(serialPort->readAll(),
+                           [this](unsigned char *frame) { updateMeters(frame); });
     onAir->addBytesDropped(serialFrames.bytesDropped() - droppedBefore);
 }
 

@@ -228,9 +228,8 @@ bool Recorder::eventFilter(QObject *watched, QEvent *event)
 void Recorder::flush()
 {
     static const char *const names[] = {
-        "main",    "window", "firstpaint", "firstshown", "frame",
-        "release", "clock",  "clock",      "meterpaint", "latency",
-        "secondpaint", "secondpaint",
+        "main",  "window", "firstpaint", "firstshown", "frame",       "release",
+        "clock", "clock",  "meterpaint", "latency",    "secondpaint", "secondpaint",
     };
     for (int i = 0; i < count; ++i) {
         const Event &e = events[i];

@@ -8,8 +8,8 @@ CCountDownDialog::CCountDownDialog(QWidget *parent, ClockSettings *record)
     , settings(record)
 {
     ui->setupUi(this);
-    // A count-down of nothing would be over before it showed.
-    ui->timeEdit_count_down->setMinimumTime(QTime(0, 0, 1));
+    ui->timeEdit_count_down->setTimeRange(QTime(0, 0).addSecs(ClockSettings::MinCountDownSeconds),
+                                          QTime(0, 0).addSecs(ClockSettings::MaxCountDownSeconds));
     setLength(settings->countDownSeconds);
 }
 
@@ -47,7 +47,8 @@ void CCountDownDialog::on_pushButton_ok_clicked()
 {
     ui->timeEdit_count_down->interpretText();
     const int seconds = QTime(0, 0).secsTo(ui->timeEdit_count_down->time());
-    settings->countDownSeconds = qBound(1, seconds, ClockSettings::MaxCountDownSeconds);
+    settings->countDownSeconds
+        = qBound(ClockSettings::MinCountDownSeconds, seconds, ClockSettings::MaxCountDownSeconds);
     accept();
 }
 

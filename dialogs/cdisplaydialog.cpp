@@ -9,6 +9,17 @@ CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
 {
     ui->setupUi(this);
 
+    // The limits are the record's, which a value read from the settings file keeps to as well.
+    using S = DisplaySettings;
+    ui->doubleSpinBox_stale_time->setRange(S::MinStaleSeconds, S::MaxStaleSeconds);
+    ui->doubleSpinBox_peak_hold_time->setRange(S::MinHoldSeconds, S::MaxHoldSeconds);
+    ui->doubleSpinBox_over_threshold->setRange(S::MinOverDb, S::MaxOverDb);
+    for (int pair = 0; pair < S::Pairs; ++pair) {
+        const SilenceRow row = silenceRow(pair);
+        row.threshold->setRange(S::MinSilenceDb, S::MaxSilenceDb);
+        row.time->setRange(S::MinSilenceSeconds, S::MaxSilenceSeconds);
+    }
+
     ui->doubleSpinBox_stale_time->setValue(settings->staleSeconds);
     ui->checkBox_peak_hold->setChecked(settings->peakHold);
     ui->radioButton_peak_timed->setChecked(!settings->peakHoldUntilReset);

@@ -27,13 +27,14 @@ ClockSettings ClockSettings::read(QSettings &settings)
         c.endMode = EndOff;
     c.endDaily = readTime(settings, QStringLiteral("end_daily"), QStringLiteral("HH:mm:ss"),
                           defaults.endDaily);
-    const QTime hourly = readTime(settings, QStringLiteral("end_hourly"), QStringLiteral("mm:ss"),
-                                  QTime());
-    c.endHourly = hourly.isValid() ? QTime(0, hourly.minute(), hourly.second())
-                                   : defaults.endHourly;
+    const QTime hourly
+        = readTime(settings, QStringLiteral("end_hourly"), QStringLiteral("mm:ss"), QTime());
+    c.endHourly
+        = hourly.isValid() ? QTime(0, hourly.minute(), hourly.second()) : defaults.endHourly;
     bool ok = false;
-    const int seconds = settings.value(QStringLiteral("count_down")).toString().trimmed().toInt(&ok);
-    c.countDownSeconds = ok && seconds >= 1 && seconds <= MaxCountDownSeconds
+    const int seconds
+        = settings.value(QStringLiteral("count_down")).toString().trimmed().toInt(&ok);
+    c.countDownSeconds = ok && seconds >= MinCountDownSeconds && seconds <= MaxCountDownSeconds
         ? seconds
         : defaults.countDownSeconds;
     settings.endGroup();

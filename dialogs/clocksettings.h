@@ -18,6 +18,9 @@ struct ClockSettings
     QTime endHourly = QTime(0, 59, 50);
     int countDownSeconds = 10;
 
+    // A count-down of nothing would be over before it showed; the dialog's time field holds
+    // less than a day.
+    static constexpr int MinCountDownSeconds = 1;
     static constexpr int MaxCountDownSeconds = 24 * 3600 - 1;
 
     static ClockSettings read(QSettings &settings);

@@ -1,6 +1,6 @@
 #include "dialogs/displaysettings.h"
 
-#include "dialogs/settingsvalue.h"
+#include "dialogs/storedvalue.h"
 
 #include <QSettings>
 
@@ -9,6 +9,11 @@
 namespace {
 
 const char *const PairKeys[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
+
+bool readFlag(const QSettings &settings, const QString &key, bool fallback)
+{
+    return StoredValue::flagFromValue(settings.value(key), fallback, StoredValue::Spelling::Loose);
+}
 
 double readNumber(const QSettings &settings, const QString &key, double fallback, double min,
                   double max)
@@ -22,10 +27,16 @@ double readNumber(const QSettings &settings, const QString &key, double fallback
 
 QString pairKey(int pair, const char *what)
 {
-    return QStringLiteral("silence_%1%2").arg(QLatin1String(PairKeys[pair]), QLatin1String(what));
+    return QStringLiteral("silence_%1%2")
+        .arg(DisplaySettings::pairName(pair), QLatin1String(what));
 }
 
 } // namespace
+
+QLatin1String DisplaySettings::pairName(int pair)
+{
+    return QLatin1String(PairKeys[pair]);
+}
 
 DisplaySettings DisplaySettings::read(QSettings &settings)
 {
@@ -34,9 +45,9 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
     settings.beginGroup(QStringLiteral("display"));
     d.staleSeconds = readNumber(settings, QStringLiteral("stale_time"), defaults.staleSeconds,
                                 MinStaleSeconds, MaxStaleSeconds);
-    d.peakHold = SettingsValue::flag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
-    d.peakHoldUntilReset = SettingsValue::flag(settings, QStringLiteral("peak_hold_until_reset"),
-                                               defaults.peakHoldUntilReset);
+    d.peakHold = readFlag(settings, QStringLiteral("peak_hold"), defaults.peakHold);
+    d.peakHoldUntilReset
+        = readFlag(settings, QStringLiteral("peak_hold_until_reset"), defaults.peakHoldUntilReset);
     d.peakHoldSeconds = readNumber(settings, QStringLiteral("peak_hold_time"),
                                    defaults.peakHoldSeconds, MinHoldSeconds, MaxHoldSeconds);
     d.overThresholdDb = readNumber(settings, QStringLiteral("over_threshold"),
@@ -44,16 +55,16 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
     for (int pair = 0; pair < Pairs; ++pair) {
         Silence &s = d.silence[pair];
         const Silence &fallback = defaults.silence[pair];
-        s.enabled = SettingsValue::flag(settings, pairKey(pair, ""), fallback.enabled);
+        s.enabled = readFlag(settings, pairKey(pair, ""), fallback.enabled);
         s.thresholdDb = readNumber(settings, pairKey(pair, "_threshold"), fallback.thresholdDb,
                                    MinSilenceDb, MaxSilenceDb);
         s.seconds = readNumber(settings, pairKey(pair, "_time"), fallback.seconds,
                                MinSilenceSeconds, MaxSilenceSeconds);
     }
     d.showClockSync
-        = SettingsValue::flag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
-    d.startFullScreen = SettingsValue::flag(settings, QStringLiteral("start_full_screen"),
-                                            defaults.startFullScreen);
+        = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
+    d.startFullScreen
+        = readFlag(settings, QStringLiteral("start_full_screen"), defaults.startFullScreen);
     settings.endGroup();
     return d;
 }

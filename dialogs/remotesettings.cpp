@@ -1,6 +1,6 @@
 #include "dialogs/remotesettings.h"
 
-#include "dialogs/settingsvalue.h"
+#include "dialogs/storedvalue.h"
 
 #include <QAbstractSocket>
 #include <QCoreApplication>
@@ -59,7 +59,8 @@ RemoteSettings RemoteSettings::read(QSettings &settings)
     };
 
     bool ok = false;
-    const bool wanted = SettingsValue::flag(settings, QStringLiteral("enabled"), false, &ok);
+    const bool wanted = StoredValue::flagFromValue(settings.value(QStringLiteral("enabled")),
+                                                   false, StoredValue::Spelling::Loose, &ok);
     if (!ok && settings.contains(QStringLiteral("enabled")))
         fail(tr("enabled is neither true nor false"));
 
@@ -88,7 +89,8 @@ RemoteSettings RemoteSettings::read(QSettings &settings)
         fail(tr("token: %1").arg(why));
 
     r.readNeedsToken
-        = SettingsValue::flag(settings, QStringLiteral("read_needs_token"), r.readNeedsToken, &ok);
+        = StoredValue::flagFromValue(settings.value(QStringLiteral("read_needs_token")),
+                                     r.readNeedsToken, StoredValue::Spelling::Loose, &ok);
     if (!ok && settings.contains(QStringLiteral("read_needs_token"))) {
         // Unreadable: the safer reading, and off until the operator says.
         r.readNeedsToken = true;

@@ -25,7 +25,8 @@ void LinkWatch::frameAccepted(qint64 nowMs)
 
 void LinkWatch::setStaleMs(qint64 ms)
 {
-    stale = qBound(MinStaleMs, ms, MaxStaleMs);
+    using S = DisplaySettings;
+    stale = qBound(S::milliseconds(S::MinStaleSeconds), ms, S::milliseconds(S::MaxStaleSeconds));
 }
 
 LinkWatch::State LinkWatch::state(qint64 nowMs) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/displaysettings.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -11,10 +13,6 @@ class LinkWatch
 {
 public:
     enum State { Live, NoData, NoLink };
-
-    static constexpr qint64 DefaultStaleMs = 1000;
-    static constexpr qint64 MinStaleMs = 200;
-    static constexpr qint64 MaxStaleMs = 60000;
 
     // The input (serial port or UDP socket) opened at `nowMs`, or it cannot be used. A
     // freshly opened input is NO DATA until its first frame, counted from the opening.
@@ -39,7 +37,7 @@ public:
     quint64 framesAccepted() const { return frames; }
 
 private:
-    qint64 stale = DefaultStaleMs;
+    qint64 stale = DisplaySettings::milliseconds(DisplaySettings::DefaultStaleSeconds);
     qint64 lastFrame = 0;
     qint64 openedAt = 0;
     quint64 frames = 0;

@@ -34,32 +34,33 @@ QDateTime wallTimeOf(qint64 monotonicMs, qint64 nowMs)
 
 } // namespace
 
-OnAirStatus::OnAirStatus(QWidget *window, VexoPPMMeter *const sixMeters[6])
+OnAirStatus::OnAirStatus(QWidget *window,
+                         const std::array<VexoPPMMeter *, LevelFrame::Channels> &meters)
     : QObject(window)
 {
     clock.start();
-    for (int i = 0; i < 6; ++i)
-        meters[i] = sixMeters[i];
 
-    static const char *const pairNames[DisplaySettings::Pairs] = { "prog", "sub", "crm" };
     using namespace LampStyle;
     link_ = makeLamp(window, QStringLiteral("lamp_link"));
     setColours(link_, DarkRed, White);
     link_->setLit(true);
     link_->installEventFilter(this);
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        const QString name = QLatin1String(pairNames[pair]);
-        overLamps[pair] = makeLamp(window, QStringLiteral("lamp_over_") + name);
-        setColours(overLamps[pair], Red, White);
-        overLamps[pair]->setToolTip(tr("Click, or press R, to reset peaks and overs"));
-        connect(overLamps[pair], &VexoLamp::clicked, this, &OnAirStatus::resetPeaksAndOvers);
-        silenceLamps[pair] = makeLamp(window, QStringLiteral("lamp_silence_") + name);
-        setColours(silenceLamps[pair], Orange, Black);
+    for (int i = 0; i < DisplaySettings::Pairs; ++i) {
+        Pair &pair = pairs[i];
+        pair.left = meters[2 * i];
+        pair.right = meters[2 * i + 1];
+        const QString name = DisplaySettings::pairName(i);
+        pair.overLamp = makeLamp(window, QStringLiteral("lamp_over_") + name);
+        setColours(pair.overLamp, Red, White);
+        pair.overLamp->setToolTip(tr("Click, or press R, to reset peaks and overs"));
+        connect(pair.overLamp, &VexoLamp::clicked, this, &OnAirStatus::resetPeaksAndOvers);
+        pair.silenceLamp = makeLamp(window, QStringLiteral("lamp_silence_") + name);
+        setColours(pair.silenceLamp, Orange, Black);
         // The legend lies over the meters and must not take their clicks or hide them
         // while the link is live.
-        marks[pair] = makeLegend(window, QStringLiteral("mark_link_") + name);
-        setColours(marks[pair], Amber, Black);
-        marks[pair]->hide();
+        pair.mark = makeLegend(window, QStringLiteral("mark_link_") + name);
+        setColours(pair.mark, Amber, Black);
+        pair.mark->hide();
         showOver(pair);
     }
     watch.inputFailed();
@@ -69,36 +70,36 @@ OnAirStatus::OnAirStatus(QWidget *window, VexoPPMMeter *const sixMeters[6])
 void OnAirStatus::apply(const DisplaySettings &s)
 {
     watch.setStaleMs(static_cast<qint64>(std::llround(s.staleSeconds * 1000.0)));
-    for (VexoPPMMeter *meter : meters) {
-        meter->setPeakHoldTime(s.peakHoldUntilReset ? 0.0 : s.peakHoldSeconds);
-        meter->setPeakHold(s.peakHold);
+    for (const Pair &pair : pairs) {
+        for (VexoPPMMeter *meter : { pair.left, pair.right }) {
+            meter->setPeakHoldTime(s.peakHoldUntilReset ? 0.0 : s.peakHoldSeconds);
+            meter->setPeakHold(s.peakHold);
+        }
     }
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        overs[pair].setThresholdDb(s.overThresholdDb);
-        silences[pair].setEnabled(s.silence[pair].enabled);
-        silences[pair].setThresholdDb(s.silence[pair].thresholdDb);
-        silences[pair].setTimeMs(static_cast<qint64>(std::llround(s.silence[pair].seconds * 1000.0)));
-        shownSilence[pair] = -2;
-        showSilence(pair, now());
+    for (int i = 0; i < DisplaySettings::Pairs; ++i) {
+        Pair &pair = pairs[i];
+        const DisplaySettings::Silence &silence = s.silence[i];
+        pair.over.setThresholdDb(s.overThresholdDb);
+        pair.silence.setEnabled(silence.enabled);
+        pair.silence.setThresholdDb(silence.thresholdDb);
+        pair.silence.setTimeMs(static_cast<qint64>(std::llround(silence.seconds * 1000.0)));
+        showSilence(pair, now(), Show::Again);
     }
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::inputOpened(const QString &input)
 {
     inputName = input;
     watch.inputOpened(now());
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::inputFailed(const QString &input)
 {
     inputName = input;
     watch.inputFailed();
-    shownSeconds = -2;
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::frameAccepted(const double *levels)
@@ -109,9 +110,9 @@ void OnAirStatus::frameAccepted(const double *levels)
     // The first good frame clears a NO DATA or NO LINK at once, not at the next tick.
     if (!wasShownLive)
         showLink(t);
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        if (overs[pair].feed(levels[2 * pair], levels[2 * pair + 1], t))
-            showOver(pair);
+    for (int i = 0; i < DisplaySettings::Pairs; ++i) {
+        if (pairs[i].over.feed(levels[2 * i], levels[2 * i + 1], t))
+            showOver(pairs[i]);
     }
 }
 
@@ -123,23 +124,23 @@ bool OnAirStatus::tick(const double *targets)
     const bool live = shownState == LinkWatch::Live;
     const bool justDown = wasLive && !live;
     wasLive = live;
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
+    for (int i = 0; i < DisplaySettings::Pairs; ++i) {
         // Without a live link there are no levels to call silent: the link lamp speaks.
         if (live)
-            silences[pair].feed(targets[2 * pair], targets[2 * pair + 1], t);
+            pairs[i].silence.feed(targets[2 * i], targets[2 * i + 1], t);
         else
-            silences[pair].suspend();
-        showSilence(pair, t);
+            pairs[i].silence.suspend();
+        showSilence(pairs[i], t);
     }
     return justDown;
 }
 
 void OnAirStatus::resetPeaksAndOvers()
 {
-    for (VexoPPMMeter *meter : meters)
-        meter->resetPeak();
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        overs[pair].reset();
+    for (Pair &pair : pairs) {
+        pair.left->resetPeak();
+        pair.right->resetPeak();
+        pair.over.reset();
         showOver(pair);
     }
 }
@@ -183,13 +184,13 @@ QString OnAirStatus::linkReport() const
         .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
 }
 
-void OnAirStatus::showLink(qint64 t)
+void OnAirStatus::showLink(qint64 t, Show show)
 {
     const LinkWatch::State state = watch.state(t);
     const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
-    if (state == shownState && seconds == shownSeconds)
+    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds)
         return;
-    const bool stateChanged = state != shownState || shownSeconds == -2;
+    const bool stateChanged = show == Show::Again || state != shownState;
     shownState = state;
     shownSeconds = seconds;
 
@@ -202,37 +203,36 @@ void OnAirStatus::showLink(qint64 t)
                                                    : DarkRed;
     const QColor text = state == LinkWatch::NoLink ? White : Black;
     setColours(link_, colour, text);
-    for (VexoLamp *mark : marks) {
-        mark->setVisible(state != LinkWatch::Live);
-        mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
-        setColours(mark, colour, text);
+    for (const Pair &pair : pairs) {
+        pair.mark->setVisible(state != LinkWatch::Live);
+        pair.mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
+        setColours(pair.mark, colour, text);
     }
 }
 
-void OnAirStatus::showOver(int pair)
+void OnAirStatus::showOver(Pair &pair)
 {
-    const OverLatch &over = overs[pair];
-    VexoLamp *lamp = overLamps[pair];
+    const OverLatch &over = pair.over;
+    VexoLamp *lamp = pair.overLamp;
     lamp->setLit(over.latched());
     if (!over.latched()) {
         lamp->setText(tr("OVER"));
         return;
     }
-    lamp->setText(tr("OVER %1\u00d7 %2")
-                      .arg(over.overs())
-                      .arg(wallTimeOf(over.lastOverMs(), now())
-                               .toString(QStringLiteral("hh:mm:ss"))));
+    lamp->setText(
+        tr("OVER %1\u00d7 %2")
+            .arg(over.overs())
+            .arg(wallTimeOf(over.lastOverMs(), now()).toString(QStringLiteral("hh:mm:ss"))));
 }
 
-void OnAirStatus::showSilence(int pair, qint64 t)
+void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
 {
-    const SilenceDetector &silence = silences[pair];
-    // -1: not raised; otherwise the whole seconds of quiet the lamp shows.
+    const SilenceDetector &silence = pair.silence;
     const qint64 seconds = silence.alarm() ? silence.quietForMs(t) / 1000 : -1;
-    if (seconds == shownSilence[pair])
+    if (show == Show::IfChanged && seconds == pair.shownSilence)
         return;
-    shownSilence[pair] = seconds;
-    VexoLamp *lamp = silenceLamps[pair];
+    pair.shownSilence = seconds;
+    VexoLamp *lamp = pair.silenceLamp;
     lamp->setLit(seconds >= 0);
     if (seconds >= 0)
         lamp->setText(tr("SILENCE %1").arg(duration(silence.quietForMs(t))));
@@ -247,16 +247,20 @@ void OnAirStatus::layout(const DesignLayout::Fit &fit)
     using namespace StatusLayout;
     link_->setGeometry(scaleRect(LinkLamp, fit));
     link_->setFont(font(LinkLampPixelSize, fit));
-    for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
-        overLamps[pair]->setGeometry(scaleRect(OverLamps[pair], fit));
-        overLamps[pair]->setFont(font(PairLampPixelSize, fit));
-        silenceLamps[pair]->setGeometry(scaleRect(SilenceLamps[pair], fit));
-        silenceLamps[pair]->setFont(font(PairLampPixelSize, fit));
-        marks[pair]->setGeometry(scaleRect(LinkMarks[pair], fit));
-        marks[pair]->setFont(font(LinkMarkPixelSize, fit));
+    for (int i = 0; i < DisplaySettings::Pairs; ++i) {
+        const Pair &pair = pairs[i];
+        pair.overLamp->setGeometry(scaleRect(OverLamps[i], fit));
+        pair.overLamp->setFont(font(PairLampPixelSize, fit));
+        pair.silenceLamp->setGeometry(scaleRect(SilenceLamps[i], fit));
+        pair.silenceLamp->setFont(font(PairLampPixelSize, fit));
+        pair.mark->setGeometry(scaleRect(LinkMarks[i], fit));
+        pair.mark->setFont(font(LinkMarkPixelSize, fit));
     }
-    for (VexoPPMMeter *meter : meters)
-        meter->setPeakMarkHeight(qMax(1, LampStyle::scaled(PeakMarkRows, fit)));
+    const int peakMarkRows = qMax(1, LampStyle::scaled(PeakMarkRows, fit));
+    for (const Pair &pair : pairs) {
+        pair.left->setPeakMarkHeight(peakMarkRows);
+        pair.right->setPeakMarkHeight(peakMarkRows);
+    }
 }
 
 bool OnAirStatus::eventFilter(QObject *watched, QEvent *event)

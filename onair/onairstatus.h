@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/levelframe.h"
 #include "dialogs/displaysettings.h"
 #include "onair/linkwatch.h"
 #include "onair/overlatch.h"
@@ -8,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+
+#include <array>
 
 class QWidget;
 class VexoLamp;
@@ -26,8 +29,9 @@ class OnAirStatus : public QObject
     Q_OBJECT
 
 public:
-    // `meters` are the six meters in frame order; the lamps become children of `window`.
-    OnAirStatus(QWidget *window, VexoPPMMeter *const meters[6]);
+    // `meters` are the six meters in frame order, a pair's left before its right; the lamps
+    // become children of `window`.
+    OnAirStatus(QWidget *window, const std::array<VexoPPMMeter *, LevelFrame::Channels> &meters);
 
     void apply(const DisplaySettings &settings);
 
@@ -55,35 +59,49 @@ public:
     void layout(const DesignLayout::Fit &fit);
 
     VexoLamp *linkLamp() const { return link_; }
-    VexoLamp *overLamp(int pair) const { return overLamps[pair]; }
-    VexoLamp *silenceLamp(int pair) const { return silenceLamps[pair]; }
-    VexoLamp *linkMark(int pair) const { return marks[pair]; }
+    VexoLamp *overLamp(int pair) const { return pairs[pair].overLamp; }
+    VexoLamp *silenceLamp(int pair) const { return pairs[pair].silenceLamp; }
+    VexoLamp *linkMark(int pair) const { return pairs[pair].mark; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    qint64 now() const { return clock.elapsed(); }
-    void showLink(qint64 nowMs);
-    void showOver(int pair);
-    void showSilence(int pair, qint64 nowMs);
+    // A stereo pair (programme, sub, control room): its meters, its lamps and the legend across
+    // its meters, and the watches behind the lamps.
+    struct Pair
+    {
+        VexoPPMMeter *left = nullptr;
+        VexoPPMMeter *right = nullptr;
+        VexoLamp *overLamp = nullptr;
+        VexoLamp *silenceLamp = nullptr;
+        VexoLamp *mark = nullptr;
+        OverLatch over;
+        SilenceDetector silence;
+        // What the silence lamp shows now: the whole seconds of quiet, -1 while not raised.
+        qint64 shownSilence = -1;
+    };
 
-    VexoPPMMeter *meters[6];
+    // A lamp is shown anew only when its legend would change, unless the caller changed what
+    // it depends on (the input, the settings) and asks for it to be shown again.
+    enum class Show { IfChanged, Again };
+
+    qint64 now() const { return clock.elapsed(); }
+    void showLink(qint64 nowMs, Show show = Show::IfChanged);
+    void showOver(Pair &pair);
+    void showSilence(Pair &pair, qint64 nowMs, Show show = Show::IfChanged);
+
     VexoLamp *link_;
-    VexoLamp *overLamps[DisplaySettings::Pairs];
-    VexoLamp *silenceLamps[DisplaySettings::Pairs];
-    VexoLamp *marks[DisplaySettings::Pairs];
+    std::array<Pair, DisplaySettings::Pairs> pairs;
 
     QElapsedTimer clock;
     LinkWatch watch;
-    OverLatch overs[DisplaySettings::Pairs];
-    SilenceDetector silences[DisplaySettings::Pairs];
     QString inputName;
     quint64 refused = 0;
     quint64 dropped = 0;
 
-    // What the lamps show now, so that a tick changes them only when a legend would change.
+    // What the link lamp shows now, so that a tick changes it only when its legend would
+    // change: the state and the seconds of NO DATA (0 otherwise, -1 before the first show).
     LinkWatch::State shownState = LinkWatch::NoLink;
     qint64 shownSeconds = -1;
-    qint64 shownSilence[DisplaySettings::Pairs] = { -1, -1, -1 };
     bool wasLive = false;
 };

@@ -6,8 +6,8 @@
 void OverLatch::setThresholdDb(double db)
 {
     if (std::isnan(db))
-        db = DefaultThresholdDb;
-    threshold = qBound(MinThresholdDb, db, MaxThresholdDb);
+        db = DisplaySettings::DefaultOverDb;
+    threshold = qBound(DisplaySettings::MinOverDb, db, DisplaySettings::MaxOverDb);
 }
 
 bool OverLatch::feed(double leftDb, double rightDb, qint64 nowMs)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/displaysettings.h"
+
 #include <QtGlobal>
 
 // Latches an over on a stereo pair: a frame level that reaches the threshold lights it until
@@ -9,10 +11,7 @@
 class OverLatch
 {
 public:
-    static constexpr double DefaultThresholdDb = 5.0;
-    static constexpr double MinThresholdDb = 0.0;
-    static constexpr double MaxThresholdDb = 15.5;
-
+    // Kept within what the operator can choose (DisplaySettings); NaN is the default.
     void setThresholdDb(double db);
     double thresholdDb() const { return threshold; }
 
@@ -27,7 +26,7 @@ public:
     qint64 lastOverMs() const { return last; }
 
 private:
-    double threshold = DefaultThresholdDb;
+    double threshold = DisplaySettings::DefaultOverDb;
     int count = 0;
     bool above = false;
     qint64 last = 0;

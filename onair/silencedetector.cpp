@@ -12,13 +12,15 @@ void SilenceDetector::setEnabled(bool enable)
 void SilenceDetector::setThresholdDb(double db)
 {
     if (std::isnan(db))
-        db = DefaultThresholdDb;
-    threshold = qBound(MinThresholdDb, db, MaxThresholdDb);
+        db = DisplaySettings::DefaultSilenceDb;
+    threshold = qBound(DisplaySettings::MinSilenceDb, db, DisplaySettings::MaxSilenceDb);
 }
 
 void SilenceDetector::setTimeMs(qint64 ms)
 {
-    time = qBound(MinTimeMs, ms, MaxTimeMs);
+    using S = DisplaySettings;
+    time
+        = qBound(S::milliseconds(S::MinSilenceSeconds), ms, S::milliseconds(S::MaxSilenceSeconds));
 }
 
 bool SilenceDetector::feed(double leftDb, double rightDb, qint64 nowMs)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/displaysettings.h"
+
 #include <QtGlobal>
 
 // Dead air on a stereo pair: both levels below the threshold for the whole silence time. The
@@ -8,15 +10,10 @@
 class SilenceDetector
 {
 public:
-    static constexpr double DefaultThresholdDb = -40.0;
-    static constexpr double MinThresholdDb = -50.0;
-    static constexpr double MaxThresholdDb = 0.0;
-    static constexpr qint64 DefaultTimeMs = 10000;
-    static constexpr qint64 MinTimeMs = 1000;
-    static constexpr qint64 MaxTimeMs = 3600000;
-
     void setEnabled(bool on);
     bool enabled() const { return on; }
+    // Both kept within what the operator can choose (DisplaySettings); a NaN threshold is the
+    // default.
     void setThresholdDb(double db);
     double thresholdDb() const { return threshold; }
     void setTimeMs(qint64 ms);
@@ -33,8 +30,8 @@ public:
     qint64 quietForMs(qint64 nowMs) const { return quiet ? nowMs - quietSince : 0; }
 
 private:
-    double threshold = DefaultThresholdDb;
-    qint64 time = DefaultTimeMs;
+    double threshold = DisplaySettings::DefaultSilenceDb;
+    qint64 time = DisplaySettings::milliseconds(DisplaySettings::DefaultSilenceSeconds);
     qint64 quietSince = 0;
     bool on = false;
     bool quiet = false;

@@ -3,11 +3,9 @@
 #include <QRect>
 #include <QSize>
 
-// The whole window is one 986 x 580 design, scaled by one factor to fit the window and centred.
+// The whole window is one design of PictureLayout::PanelWidth x PanelHeight (986 x 580), scaled
+// by one factor to fit the window and centred.
 namespace DesignLayout {
-
-constexpr int Width = 986;
-constexpr int Height = 580;
 
 struct Fit
 {
@@ -20,6 +18,8 @@ struct Fit
 
 // The largest canvas of the design's aspect ratio inside `window`, its offset and the factor.
 Fit fitDesign(QSize window);
+// The design at its own size: factor 1, no offset.
+Fit atDesignSize();
 // A design rectangle on that canvas; products in single precision, truncated.
 QRect scaleRect(const QRect &design, const Fit &fit);
 // A design point size scaled and truncated; never below 1, which a valid font needs.

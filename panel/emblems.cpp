@@ -82,7 +82,7 @@ QImage productEmblem(int size)
     const int bottom = size - top;
     const int travel = bottom - top;
     const int firstX = (size - groupWidth) / 2;
-    const double levels[2] = {0.86, 0.64};
+    const double levels[2] = { 0.86, 0.64 };
     for (int i = 0; i < 2; ++i) {
         const int x = firstX + i * (barWidth + gap);
         painter.fillRect(QRect(x, top, barWidth, travel), QColor(8, 10, 12));

@@ -1,6 +1,7 @@
 #include "panel/lampstyle.h"
 
 #include "panel/designlayout.h"
+#include "panel/palette.h"
 #include "widgets/vexolamp.h"
 
 namespace LampStyle {
@@ -12,7 +13,7 @@ int scaled(int designPixels, const DesignLayout::Fit &fit)
 
 QFont font(int pixelSize)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
+    QFont f(Palette::FontFamily);
     f.setBold(true);
     f.setPixelSize(qMax(1, pixelSize));
     return f;
@@ -44,11 +45,13 @@ void setColours(VexoLamp *lamp, const QColor &lit, const QColor &text)
     lamp->setLitTextColor(text);
 }
 
-QString minutesAndSeconds(qint64 seconds)
+QString minutesAndSeconds(qint64 seconds, int minuteDigits)
 {
     const qint64 s = qMax<qint64>(0, seconds);
     if (s < 3600)
-        return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1:%2")
+            .arg(s / 60, minuteDigits, 10, QLatin1Char('0'))
+            .arg(s % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2:%3")
         .arg(s / 3600)
         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))

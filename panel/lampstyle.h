@@ -15,10 +15,10 @@ struct Fit;
 namespace LampStyle {
 
 // A colour a state: lamps that tell the same kind of news light alike.
-const QColor Green(0, 196, 64);    // live, synchronised
-const QColor Amber(255, 170, 0);   // no data, not synchronised, the end time near
-const QColor Orange(255, 150, 0);  // silence
-const QColor Red(235, 22, 22);     // over, the end time close, time up
+const QColor Green(0, 196, 64); // live, synchronised
+const QColor Amber(255, 170, 0); // no data, not synchronised, the end time near
+const QColor Orange(255, 150, 0); // silence
+const QColor Red(235, 22, 22); // over, the end time close, time up
 const QColor DarkRed(222, 28, 28); // no link
 const QColor Magenta(255, 0, 255); // counting down
 const QColor Black(0, 0, 0);
@@ -39,6 +39,8 @@ VexoLamp *makeLamp(QWidget *parent, const QString &name);
 VexoLamp *makeLegend(QWidget *parent, const QString &name);
 void setColours(VexoLamp *lamp, const QColor &lit, const QColor &text);
 
-QString minutesAndSeconds(qint64 seconds);
+// "0:10", "3:25", "1:03:25"; under an hour the minutes take at least `minuteDigits` digits
+// ("03:25" for 2). Below 0 counts as 0.
+QString minutesAndSeconds(qint64 seconds, int minuteDigits = 1);
 
 } // namespace LampStyle

@@ -183,8 +183,8 @@ void drawScrews(QPainter &painter, const Canvas &c)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.scale(c.k, c.k);
-    for (const QPointF &centre : {QPointF(left, top), QPointF(right, top), QPointF(left, bottom),
-                                  QPointF(right, bottom)})
+    for (const QPointF &centre : { QPointF(left, top), QPointF(right, top), QPointF(left, bottom),
+                                   QPointF(right, bottom) })
         drawScrew(painter, QPointF(centre.x() * c.kx / c.k, centre.y() * c.ky / c.k));
     painter.restore();
 }
@@ -291,10 +291,10 @@ QString markText(double db)
 // red zone takes the part of it next to the meter.
 struct TickColumn
 {
-    int left;      // first column of the ticks
-    int right;     // one past the last
+    int left; // first column of the ticks
+    int right; // one past the last
     int redLeft;
-    int redRight;  // one past the last
+    int redRight; // one past the last
 };
 
 TickColumn tickColumn(const Canvas &c, const MeterScale &meter)
@@ -305,10 +305,10 @@ TickColumn tickColumn(const Canvas &c, const MeterScale &meter)
     const int red = c.length(RedZoneWidth);
     if (meter.tickLeft > meter.x) {
         const int left = widget.right() + 1 + gap;
-        return {left, left + length, left, left + red};
+        return { left, left + length, left, left + red };
     }
     const int right = widget.left() - gap;
-    return {right - length, right, right - red, right};
+    return { right - length, right, right - red, right };
 }
 
 void drawRedZone(QPainter &painter, const Canvas &c, const MeterScale &meter)
@@ -480,7 +480,7 @@ QImage draw(const DesignLayout::Fit &fit, qreal dpr)
 
 QImage draw()
 {
-    return draw(DesignLayout::fitDesign(QSize(PanelWidth, PanelHeight)), 1.0);
+    return draw(DesignLayout::atDesignSize(), 1.0);
 }
 
 bool canDraw()

@@ -112,9 +112,8 @@ void ClockStatus::showCountDown()
         countDownLamp_->setLit(true);
         LampStyle::setColours(countDownLamp_, LampStyle::Magenta, LampStyle::White);
         analog->setCountDownColor(LampStyle::Magenta);
-        analog->setCountDownTime(countDown.secondsLeft() <= ArcSeconds
-                                     ? float(countDown.secondsLeft())
-                                     : 0.0f);
+        analog->setCountDownTime(
+            countDown.secondsLeft() <= ArcSeconds ? float(countDown.secondsLeft()) : 0.0f);
     } else if (state == CountDown::TimeUp) {
         countDownLamp_->setText(countDown.text());
         LampStyle::setColours(countDownLamp_, LampStyle::Red, LampStyle::White);

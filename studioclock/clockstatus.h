@@ -58,6 +58,5 @@ private:
     CountDown countDown;
     bool showSyncLamp = true;
     // The window's layout, kept for placing the lamps when one appears or goes.
-    DesignLayout::Fit fit_ = DesignLayout::fitDesign(
-        QSize(DesignLayout::Width, DesignLayout::Height));
+    DesignLayout::Fit fit_ = DesignLayout::atDesignSize();
 };

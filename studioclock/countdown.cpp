@@ -1,6 +1,8 @@
 #include "studioclock/countdown.h"
 
+#include "dialogs/clocksettings.h"
 #include "panel/lampstyle.h"
+#include "widgets/wholeseconds.h"
 
 #include <QObject>
 
@@ -8,16 +10,15 @@ namespace {
 
 qint64 secondOf(qint64 ms)
 {
-    // To the nearest second, halves up; floor division keeps times before 1970 in step too.
-    const qint64 shifted = ms + 500;
-    return shifted >= 0 ? shifted / 1000 : (shifted - 999) / 1000;
+    // To the nearest second, halves up.
+    return WholeSeconds::secondOf(ms + 500);
 }
 
 } // namespace
 
 void CountDown::start(int seconds, qint64 nowMs)
 {
-    lengthSeconds = qMax(1, seconds);
+    lengthSeconds = qMax(ClockSettings::MinCountDownSeconds, seconds);
     endSecond = secondOf(nowMs) + lengthSeconds;
     current = Running;
     left = lengthSeconds;

@@ -1,5 +1,7 @@
 #include "studioclock/endtime.h"
 
+#include "panel/lampstyle.h"
+
 namespace EndTime {
 
 int secondsLeft(const ClockSettings &settings, const QTime &now)
@@ -26,18 +28,7 @@ int secondsLeft(const ClockSettings &settings, const QTime &now)
 
 QString leftText(int seconds)
 {
-    const int s = qMax(0, seconds);
-    const QChar minus(0x2212);
-    if (s < 3600)
-        return QStringLiteral("%1%2:%3")
-            .arg(minus)
-            .arg(s / 60, 2, 10, QLatin1Char('0'))
-            .arg(s % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1%2:%3:%4")
-        .arg(minus)
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QChar(0x2212) + LampStyle::minutesAndSeconds(seconds, 2);
 }
 
 } // namespace EndTime

@@ -1,5 +1,7 @@
 #include "studioclock/secondticker.h"
 
+#include "widgets/wholeseconds.h"
+
 #include <QDateTime>
 
 SecondTicker::SecondTicker(QObject *parent)
@@ -29,9 +31,7 @@ void SecondTicker::stop()
 
 int SecondTicker::delayToNextSecond(qint64 nowMs)
 {
-    // Floor division: times before 1970 count down towards their boundary as well.
-    const qint64 intoSecond = ((nowMs % 1000) + 1000) % 1000;
-    return int(1000 - intoSecond) + LeadMs;
+    return int(1000 - WholeSeconds::intoSecond(nowMs)) + LeadMs;
 }
 
 void SecondTicker::wake()

@@ -1,3 +1,4 @@
+#include "clockface.h"
 #include "clockstage.h"
 #include "paintcounter.h"
 #include "testsupport.h"
@@ -19,40 +20,6 @@ const QColor Red(255, 0, 0);
 const QColor Magenta(255, 0, 255);
 const QColor Yellow(255, 255, 0);
 const QColor Cyan(0, 255, 255);
-
-bool near(const QColor &a, const QColor &b, int tolerance = 40)
-{
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-        && qAbs(a.blue() - b.blue()) <= tolerance;
-}
-
-QString describe(const QColor &c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-// Where points of the 200 x 200 face land in the widget's pixels.
-struct Face
-{
-    QPointF centre;
-    double scale;
-
-    // A point given in the face's own frame (12 o'clock up, y down), turned clockwise.
-    QPointF map(QPointF local, double turnDegrees = 0.0) const
-    {
-        const double a = qDegreesToRadians(turnDegrees);
-        const QPointF turned(local.x() * std::cos(a) - local.y() * std::sin(a),
-                             local.x() * std::sin(a) + local.y() * std::cos(a));
-        return centre + turned * scale;
-    }
-    // A point at a radius, clockwise from 12 o'clock.
-    QPointF at(double radius, double degrees) const { return map(QPointF(0, -radius), degrees); }
-};
-
-QColor pixel(const QImage &image, QPointF p)
-{
-    return image.pixelColor(qFloor(p.x()), qFloor(p.y()));
-}
 
 // The mean radius of an arc's ink between two counter-clockwise angles, measured along radial
 // scans around the given centre (face units): the centre line of a pen wider than a pixel.

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
+#include "storedsettings.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
 
@@ -42,16 +43,11 @@ private slots:
     void storedEmptyCaptionCannotBeRefilledWithEmpty();
     void markupIsShownAsTyped_data();
     void markupIsShownAsTyped();
-
-private:
-    QString file() const { return OrvaneTest::isolatedSettings().settingsFile(); }
 };
 
 void TestCaptions::initTestCase()
 {
-    // The identity the window registers, so the store can be emptied before the first window.
-    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+    useProgramIdentity();
 }
 
 void TestCaptions::init()
@@ -151,7 +147,7 @@ void TestCaptions::editByClick()
     }
 
     // A change reaches the store at once, while the program is still running.
-    QSettings file(this->file(), QSettings::IniFormat);
+    QSettings file(settingsFile(), QSettings::IniFormat);
     const QString key = QStringLiteral("labelMeter%1").arg(caption);
     if (stored) {
         for (const QString &k : AllKeys)
@@ -165,7 +161,7 @@ void TestCaptions::editByClick()
 void TestCaptions::storedEmptyCaptionCannotBeRefilledWithEmpty()
 {
     {
-        QSettings file(this->file(), QSettings::IniFormat);
+        QSettings file(settingsFile(), QSettings::IniFormat);
         file.setValue(QStringLiteral("labelMeter2"), QString());
     }
     MainWindow window;
@@ -200,7 +196,7 @@ void TestCaptions::markupIsShownAsTyped()
 {
     QFETCH(QString, caption);
     {
-        QSettings file(this->file(), QSettings::IniFormat);
+        QSettings file(settingsFile(), QSettings::IniFormat);
         file.setValue(QStringLiteral("labelMeter1"), caption);
     }
     MainWindow window;

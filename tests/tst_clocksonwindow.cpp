@@ -1,3 +1,4 @@
+#include "clockface.h"
 #include "fixedclock.h"
 #include "mainwindowprobe.h"
 #include "paintcounter.h"
@@ -22,32 +23,6 @@ QStringList childWidgetNames(const QWidget *parent)
     return names;
 }
 
-QString describe(const QColor &c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-// Where the analog clock's face lies in the window's pixels.
-struct Face
-{
-    QPointF centre;
-    double scale;
-
-    static Face of(const VexoAnalogClock *clock, const QWidget *window)
-    {
-        const QPoint origin = clock->mapTo(window, QPoint(0, 0));
-        return { QPointF(origin.x() + clock->width() / 2, origin.y() + clock->height() / 2),
-                 qMin(clock->width(), clock->height()) / 200.0 };
-    }
-    // Radius in face units, angle clockwise from 12 o'clock.
-    QPoint at(double radius, double degrees) const
-    {
-        const double a = qDegreesToRadians(degrees);
-        const QPointF p = centre + QPointF(radius * std::sin(a), -radius * std::cos(a)) * scale;
-        return QPoint(qFloor(p.x()), qFloor(p.y()));
-    }
-};
-
 // A translucent colour over an opaque one.
 QColor blend(const QColor &under, const QColor &over)
 {
@@ -55,12 +30,6 @@ QColor blend(const QColor &under, const QColor &over)
     return QColor(qRound(under.red() * (1 - a) + over.red() * a),
                   qRound(under.green() * (1 - a) + over.green() * a),
                   qRound(under.blue() * (1 - a) + over.blue() * a));
-}
-
-bool near(const QColor &a, const QColor &b, int tolerance)
-{
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-        && qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 int brightPixels(const QImage &image, const QRect &area)
@@ -231,33 +200,33 @@ void TestClocksOnWindow::faceOverTheWindow()
     };
     // White dots for the seconds 0 to 30 at radius 100 - 1.5 * 4.
     for (const int dot : { 0, 5, 15, 25, 30 }) {
-        const QColor c = shot.pixelColor(face.at(94, dot * 6));
+        const QColor c = shot.pixelColor(face.pixelAt(94, dot * 6));
         expect(near(c, Qt::white, 10), QStringLiteral("dot %1").arg(dot), c);
     }
     // Past the second, the ticks show: green hour ticks (radius 86 to 96), darker green minute
     // ticks (91 to 96).
     for (const int hour : { 35, 45, 55 }) {
-        const QColor c = shot.pixelColor(face.at(91, hour * 6));
+        const QColor c = shot.pixelColor(face.pixelAt(91, hour * 6));
         expect(c == QColor(0, 255, 0), QStringLiteral("hour tick %1").arg(hour), c);
     }
     for (const int minute : { 37, 48, 59 }) {
-        const QColor c = shot.pixelColor(face.at(93.5, minute * 6));
+        const QColor c = shot.pixelColor(face.pixelAt(93.5, minute * 6));
         expect(c.green() - qMax(c.red(), c.blue()) > 40,
                QStringLiteral("minute tick %1").arg(minute), c);
     }
     // No end-time marker at 12 o'clock, no count-down arc at radius 87.
     for (const double angle : { 3.0, 93.0, 183.0, 273.0 }) {
-        const QColor c = shot.pixelColor(face.at(87, angle));
+        const QColor c = shot.pixelColor(face.pixelAt(87, angle));
         expect(!(c.red() > 150 && c.blue() > 150 && c.green() < 100),
                QStringLiteral("count-down arc at %1").arg(angle), c);
     }
-    const QColor rim = shot.pixelColor(face.at(98.5, 0));
+    const QColor rim = shot.pixelColor(face.pixelAt(98.5, 0));
     expect(!(rim.red() > 150 && rim.green() < 100), QStringLiteral("end-time marker"), rim);
 
     // The hands are translucent: what lies beneath them shows through at half strength.
     // Hour hand at 10:08:30: 304.25 degrees, radius 64 to 76. Minute hand: 51 degrees, 64 to 92.
-    const QPoint hourPoint = face.at(69, 304.25);
-    const QPoint minutePoint = face.at(74, 51);
+    const QPoint hourPoint = face.pixelAt(69, 304.25);
+    const QPoint minutePoint = face.pixelAt(74, 51);
     const QColor hourPixel = shot.pixelColor(hourPoint);
     const QColor minutePixel = shot.pixelColor(minutePoint);
     analog->setHands(false);
@@ -330,7 +299,7 @@ void TestClocksOnWindow::screenshotShowsTheRealTime()
 
     // The dot of the displayed second is white on the face.
     const Face face = Face::of(analog, &window);
-    const QColor dot = shot.pixelColor(face.at(94, analog->displayedSecond() * 6));
+    const QColor dot = shot.pixelColor(face.pixelAt(94, analog->displayedSecond() * 6));
     QVERIFY2(near(dot, Qt::white, 10), qPrintable(describe(dot)));
 
     // Set ORVANE_CLOCKS_SCREENSHOT to a file name to keep the picture.

@@ -2,7 +2,9 @@
 #include "dialogs/ccommdialog.h"
 #include "dialogs/interfaceorder.h"
 #include "mainwindowprobe.h"
+#include "loopback.h"
 #include "modalanswer.h"
+#include "storedsettings.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
 
@@ -35,14 +37,6 @@ comm_st record(bool useUdp, bool isServer, const QString &serverPort = QString()
     r.client_host = clientHost;
     r.client_port = clientPort;
     return r;
-}
-
-QString describe(const comm_st &r)
-{
-    return QStringLiteral("udp=%1 server=%2 serial=%3 shost=%4 sport=%5 chost=%6 cport=%7")
-        .arg(r.use_udp)
-        .arg(r.is_server)
-        .arg(r.serialport, r.server_host, r.server_port, r.client_host, r.client_port);
 }
 
 template<typename T> T *widget(QWidget *dialog, const char *name)
@@ -95,13 +89,6 @@ QString entryText(const QSerialPortInfo &port)
     return QStringLiteral("%1 (%2)").arg(port.description(), port.portName());
 }
 
-quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
-    return probe.localPort();
-}
-
 struct Warning
 {
     QString title;
@@ -146,8 +133,7 @@ private slots:
 
 void TestCommDialog::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+    useProgramIdentity();
 }
 
 void TestCommDialog::init()
@@ -763,7 +749,7 @@ void TestCommDialog::openSettingsAcceptStoresAndRebuilds()
     QCOMPARE(window.windowTitle(), QStringLiteral("Unknown - (%1)").arg(port));
 
     // And the choice is in the store already, before any exit.
-    QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QSettings file(settingsFile(), QSettings::IniFormat);
     QCOMPARE(file.childKeys().size(), 12);
     QCOMPARE(file.value(QStringLiteral("use_udp")).toBool(), true);
     QCOMPARE(file.value(QStringLiteral("is_server")).toBool(), false);
@@ -801,7 +787,7 @@ void TestCommDialog::openSettingsCancelStillRebuilds()
     QCOMPARE(socket->localPort(), port);
     QCOMPARE(window.windowTitle(), QStringLiteral("Unknown - (%1)").arg(port));
     // Nothing was stored: the store stays as it was until exit.
-    QSettings file(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QSettings file(settingsFile(), QSettings::IniFormat);
     QVERIFY2(file.allKeys().isEmpty(), qPrintable(file.allKeys().join(',')));
 }
 

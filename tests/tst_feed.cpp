@@ -5,6 +5,7 @@
 #include "feedprocess.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
+#include "serialwindow.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
@@ -101,12 +102,7 @@ void TestFeed::serialWindow()
 {
     QVERIFY2(line->start(), qPrintable(line->error()));
     window = std::make_unique<MainWindow>();
-    comm_st &settings = MainWindowTestAccess::commSettings(*window);
-    settings.use_udp = false;
-    settings.is_server = false;
-    settings.serialport = line->programEnd();
-    MainWindowTestAccess::setupCommunication(*window);
-    QVERIFY(MainWindowTestAccess::serialPort(*window)->isOpen());
+    QVERIFY(readSerialOnly(*window, line->programEnd()));
 }
 
 void TestFeed::udpClientWindow(const QString &clientHost, quint16 port)

@@ -2,6 +2,7 @@
 #include "levelframes.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
+#include "storedsettings.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
 
@@ -25,11 +26,6 @@ namespace {
 constexpr quint16 ServerPort = 47000;
 constexpr int Frames = 50;
 
-QString settingsFile()
-{
-    return OrvaneTest::isolatedSettings().settingsFile();
-}
-
 } // namespace
 
 class TestHostileStart : public QObject
@@ -51,14 +47,7 @@ void TestHostileStart::initTestCase()
 
 void TestHostileStart::init()
 {
-    for (const QString &path : { settingsFile(), settingsFile() + QStringLiteral(".lock") }) {
-        const QFileInfo info(path);
-        if (info.isDir())
-            QDir(path).removeRecursively();
-        else if (info.exists())
-            QFile::remove(path);
-    }
-    OrvaneTest::isolatedSettings().clear();
+    emptySettingsStore();
 }
 
 void TestHostileStart::comesUpAndNeverBroadcasts_data()
@@ -124,9 +113,8 @@ void TestHostileStart::comesUpAndNeverBroadcasts()
     if (special == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0600), 0);
     } else {
-        QFile file(settingsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[General]\n" + QByteArray(lines).replace("%PTY%", line.programEnd().toUtf8()));
+        QVERIFY(writeSettingsFile(
+            "[General]\n" + QByteArray(lines).replace("%PTY%", line.programEnd().toUtf8())));
     }
     if (special == QLatin1String("lock"))
         QVERIFY(QDir().mkdir(settingsFile() + QStringLiteral(".lock")));

@@ -10,8 +10,9 @@ cmake=$2
 source=$3
 id=nl.vexo.OrvaneMeters
 
-stage=$(mktemp -d "${TMPDIR:-/tmp}/orvane-install.XXXXXX")
-trap 'rm -rf "$stage"' EXIT
+. "$(dirname "$0")/../scripts/lib.sh"
+orvane_work install
+stage=$work
 failures=0
 passes=0
 pass() { passes=$((passes + 1)); echo "PASS   : $1"; }

@@ -9,16 +9,8 @@ set -eu
 build=$1
 source=$2
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-manpages.XXXXXX")
-pid=
-cleanup() {
-    if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../scripts/lib.sh"
+orvane_work manpages
 failures=0
 passes=0
 pass() { passes=$((passes + 1)); echo "PASS   : $1"; }
@@ -27,7 +19,8 @@ fail() { failures=$((failures + 1)); echo "FAIL!  : $1"; }
 # Runs PROGRAM --help with settings and a trace file of its own. Writes its output to
 # $work/help and says "help" when it printed its help and exited 0, "window" when it ignored
 # the option and began to build its window (it writes "window" to its trace then), or what
-# else happened.
+# else happened. It runs in a command substitution, a shell of its own: it ends what it
+# starts itself.
 run_help() {
     program=$1
     rm -f "$work/help" "$work/trace"
@@ -40,7 +33,6 @@ run_help() {
         if ! kill -0 "$pid" 2>/dev/null; then
             status=0
             wait "$pid" || status=$?
-            pid=
             if [ "$status" -eq 0 ] && [ -s "$work/help" ]; then
                 echo help
             else
@@ -49,14 +41,13 @@ run_help() {
             return
         fi
         if [ -f "$work/trace" ] && grep -q '^window ' "$work/trace"; then
-            kill "$pid"
-            wait "$pid" 2>/dev/null || true
-            pid=
+            orvane_stop "$pid"
             echo window
             return
         fi
         sleep 0.1
     done
+    orvane_stop "$pid"
     echo "neither printed its help nor opened its window in 60 s"
 }
 

@@ -4,9 +4,11 @@
 #include "app/mainwindow.h"
 #include "comm/levelframe.h"
 #include "dialogs/cdisplaydialog.h"
+#include "levelframes.h"
 #include "mainwindowprobe.h"
 #include "modalanswer.h"
 #include "ptypair.h"
+#include "serialwindow.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "widgets/vexolamp.h"
@@ -23,28 +25,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray frameAt(double db)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (unsigned short &r : raw)
-        r = static_cast<unsigned short>((db + 50.0) * 1000.0 + 0.5);
-    return LevelFrame::encode(raw);
-}
-
-QList<VexoPPMMeter *> metersOf(MainWindow &w)
-{
-    return w.findChildren<VexoPPMMeter *>();
-}
-
-bool allAt(MainWindow &w, double db)
-{
-    for (VexoPPMMeter *meter : metersOf(w)) {
-        if (std::fabs(meter->dBPosition - db) > 1e-9)
-            return false;
-    }
-    return true;
-}
 
 // The lamp's colour as the window shows it, a few pixels in from its left edge.
 QColor shownColour(MainWindow &w, VexoLamp *lamp)
@@ -94,13 +74,7 @@ void TestOnAir::cleanup()
 
 void TestOnAir::connectLine()
 {
-    // This display never forwards: nothing may leave this machine's own namespace.
-    comm_st &settings = MainWindowTestAccess::commSettings(*window);
-    settings.is_server = false;
-    settings.use_udp = false;
-    settings.serialport = line->programEnd();
-    MainWindowTestAccess::setupCommunication(*window);
-    QVERIFY(MainWindowTestAccess::serialPort(*window)->isOpen());
+    QVERIFY(readSerialOnly(*window, line->programEnd()));
 }
 
 void TestOnAir::framesStopAndResume()

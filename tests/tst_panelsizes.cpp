@@ -5,8 +5,8 @@
 #include "mainwindowprobe.h"
 #include "panel/designlayout.h"
 #include "panel/panellayout.h"
+#include "panelpixels.h"
 #include "testsupport.h"
-#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -27,40 +27,6 @@ const char *const PanelVariable = "ORVANE_PANEL";
 bool isSolidInk(QRgb c)
 {
     return std::max({qRed(c), qGreen(c), qBlue(c)}) <= 40;
-}
-
-// Ink, possibly partly covering its pixel.
-bool isInk(QRgb c)
-{
-    return std::max({qRed(c), qGreen(c), qBlue(c)}) < 80;
-}
-
-bool isRed(QRgb c)
-{
-    return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
-}
-
-// Bare brushed metal: light and nearly neutral.
-bool isGround(QRgb c)
-{
-    const int low = std::min({qRed(c), qGreen(c), qBlue(c)});
-    const int high = std::max({qRed(c), qGreen(c), qBlue(c)});
-    return low > 165 && high - low < 16;
-}
-
-QString describe(QRgb c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
-}
-
-// The row where a real meter of this height shows `db` at the top of its bar.
-int barTopRow(int top, int height, double db)
-{
-    VexoPPMMeter meter;
-    meter.resize(8, height);
-    meter.dBPosition = db;
-    meter.CalculateMeter();
-    return top + height - meter.barHeight();
 }
 
 // A window shown and laid out at `size`, and what it shows, in device pixels.

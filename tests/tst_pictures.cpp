@@ -2,8 +2,8 @@
 #include "mainwindowprobe.h"
 #include "panel/panellayout.h"
 #include "panel/panelpainter.h"
+#include "panelpixels.h"
 #include "testsupport.h"
-#include "widgets/vexoppmmeter.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -29,17 +29,6 @@ const QString MarginPath = QStringLiteral(":/resources/png/OrvaneBackgroundEmpty
 const QString SettingsPath = QStringLiteral(":/resources/png/Settings.png");
 const QString IconPath = QStringLiteral(":/resources/ico/OrvaneIcon256x256Border.ico");
 
-// Printed ink: dark and neutral.
-bool isInk(QRgb c)
-{
-    return std::max({qRed(c), qGreen(c), qBlue(c)}) < 80;
-}
-
-bool isRed(QRgb c)
-{
-    return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
-}
-
 // The recess a lamp sits in reaches two pixels (and its edge shading one more) beyond it.
 bool lampRecessAt(int x, int y)
 {
@@ -50,29 +39,6 @@ bool lampRecessAt(int x, int y)
             return true;
     }
     return StatusLayout::LinkLamp.adjusted(-3, -3, 3, 3).contains(x, y);
-}
-
-// Bare brushed metal: light and nearly neutral.
-bool isGround(QRgb c)
-{
-    const int low = std::min({qRed(c), qGreen(c), qBlue(c)});
-    const int high = std::max({qRed(c), qGreen(c), qBlue(c)});
-    return low > 165 && high - low < 16;
-}
-
-QString describe(QRgb c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
-}
-
-// The row where a real meter of this height shows `db` at the top of its bar.
-int barTopRow(int top, int height, double db)
-{
-    VexoPPMMeter meter;
-    meter.resize(8, height);
-    meter.dBPosition = db;
-    meter.CalculateMeter();
-    return top + height - meter.barHeight();
 }
 
 QString markName(double db)

@@ -4,10 +4,11 @@
 #include "app/mainwindow.h"
 #include "comm/levelframe.h"
 #include "comm/releasegate.h"
+#include "levelframes.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
+#include "serialwindow.h"
 #include "testsupport.h"
-#include "widgets/vexoppmmeter.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -17,14 +18,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray frameAt(double db)
-{
-    unsigned short raw[LevelFrame::Channels];
-    for (unsigned short &r : raw)
-        r = static_cast<unsigned short>((db + 50.0) * 1000.0 + 0.5);
-    return LevelFrame::encode(raw);
-}
 
 // The times this process's GUI thread went to sleep and was woken up again, or was taken off
 // the processor: each is a wake-up of the event loop or worse.
@@ -49,14 +42,6 @@ void runEventLoop(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool allAt(MainWindow &w, double db)
-{
-    for (VexoPPMMeter *meter : w.findChildren<VexoPPMMeter *>())
-        if (std::fabs(meter->dBPosition - db) > 1e-9)
-            return false;
-    return true;
 }
 
 } // namespace
@@ -186,13 +171,7 @@ void TestReleaseGate::idleDisplayRestsAndFrameWakesIt()
     PtyPair line;
     QVERIFY2(line.start(), qPrintable(line.error()));
     MainWindow window;
-    // This display never forwards: nothing may leave this machine's own namespace.
-    comm_st &settings = MainWindowTestAccess::commSettings(window);
-    settings.is_server = false;
-    settings.use_udp = false;
-    settings.serialport = line.programEnd();
-    MainWindowTestAccess::setupCommunication(window);
-    QVERIFY(MainWindowTestAccess::serialPort(window)->isOpen());
+    QVERIFY(readSerialOnly(window, line.programEnd()));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTimer *release = MainWindowTestAccess::releaseTimer(window);

@@ -2,6 +2,7 @@
 #include "comm/levelframe.h"
 #include "mainwindowprobe.h"
 #include "ptypair.h"
+#include "serialwindow.h"
 #include "stresswatch.h"
 #include "testsupport.h"
 
@@ -127,13 +128,7 @@ void TestSerialTorture::randomBytesWithFramesAtFullSpeed()
     QVERIFY2(line.start(), qPrintable(line.error()));
 
     MainWindow window;
-    comm_st &settings = MainWindowTestAccess::commSettings(window);
-    // Serial only, and never the server role: nothing is forwarded.
-    settings.use_udp = false;
-    settings.is_server = false;
-    settings.serialport = line.programEnd();
-    MainWindowTestAccess::setupCommunication(window);
-    QVERIFY(MainWindowTestAccess::serialPort(window)->isOpen());
+    QVERIFY(readSerialOnly(window, line.programEnd()));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 

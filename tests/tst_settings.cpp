@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 #include "mainwindowprobe.h"
+#include "storedsettings.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
 
@@ -21,25 +22,12 @@ const QStringList AllKeys = {
     "client_port", "labelMeter1", "labelMeter2", "labelMeter3", "current_screen", "geometry",
 };
 
-QString settingsFile()
-{
-    return OrvaneTest::isolatedSettings().settingsFile();
-}
-
 QStringList captions(MainWindow &window)
 {
     QStringList texts;
     for (int n = 1; n <= 3; ++n)
         texts << MainWindowTestAccess::caption(window, n)->text();
     return texts;
-}
-
-QString describe(const comm_st &r)
-{
-    return QStringLiteral("udp=%1 server=%2 serial=%3 shost=%4 sport=%5 chost=%6 cport=%7")
-        .arg(r.use_udp)
-        .arg(r.is_server)
-        .arg(r.serialport, r.server_host, r.server_port, r.client_host, r.client_port);
 }
 
 comm_st makeRecord(bool useUdp, bool isServer, const QStringList &texts)
@@ -53,18 +41,6 @@ comm_st makeRecord(bool useUdp, bool isServer, const QStringList &texts)
     r.client_host = texts.value(3);
     r.client_port = texts.value(4);
     return r;
-}
-
-// What the store holds at its top level, key by key, as the file on disk says; the named
-// groups beside it hold the display's own settings.
-QMap<QString, QVariant> storedValues()
-{
-    QSettings file(settingsFile(), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");
-    QMap<QString, QVariant> values;
-    for (const QString &key : file.childKeys())
-        values.insert(key, file.value(key));
-    return values;
 }
 
 } // namespace
@@ -94,36 +70,17 @@ private slots:
     void unusableFileIsNotOpened_data();
     void unusableFileIsNotOpened();
     void failedWriteIsShown();
-
-private:
-    // What a test put in the store's place goes before the next one clears the store.
-    void removeHostileFiles();
 };
 
 void TestSettings::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Unknown"));
+    useProgramIdentity();
 }
 
+// What a test put in the store's place goes before the next one begins.
 void TestSettings::init()
 {
-    removeHostileFiles();
-    OrvaneTest::isolatedSettings().clear();
-}
-
-void TestSettings::removeHostileFiles()
-{
-    const QString folder = OrvaneTest::isolatedSettings().path() + QStringLiteral("/Vexo");
-    for (const QString &path : { settingsFile(), settingsFile() + QStringLiteral(".lock") }) {
-        const QFileInfo info(path);
-        if (info.isDir() && !info.isSymLink())
-            QDir(path).removeRecursively();
-        else if (info.exists() || info.isSymLink())
-            QFile::remove(path);
-    }
-    if (QFileInfo(folder).isFile())
-        QFile::remove(folder);
+    emptySettingsStore();
 }
 
 void TestSettings::emptyStoreGivesDefaults()
@@ -288,9 +245,7 @@ void TestSettings::garbageFallsBack()
     QFETCH(bool, atOrigin);
 
     if (key.isEmpty()) {
-        QFile file(settingsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(value.toByteArray());
+        QVERIFY(writeSettingsFile(value.toByteArray()));
     } else {
         QSettings file(settingsFile(), QSettings::IniFormat);
         file.setValue(key, value);
@@ -398,11 +353,7 @@ void TestSettings::handWrittenFileReadAsMeant()
             return r.client_port;
         return MainWindowTestAccess::caption(window, key.right(1).toInt())->text();
     };
-    QDir().mkpath(QFileInfo(settingsFile()).path());
-    QFile file(settingsFile());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("[General]\n" + line + "\n");
-    file.close();
+    QVERIFY(writeSettingsFile("[General]\n" + line + "\n"));
 
     {
         MainWindow window;

@@ -11,9 +11,9 @@ const QString ProgramName = QStringLiteral("orvane-meters");
 void addOptions(QCommandLineParser &parser)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Peak programme meter bridge for a broadcast mixing console.\n"
-        "Qt's own options (-platform, -display, -style, ...) are taken as well."));
+    parser.setApplicationDescription(
+        QStringLiteral("Peak programme meter bridge for a broadcast mixing console.\n"
+                       "Qt's own options (-platform, -display, -style, ...) are taken as well."));
     parser.addOption(QCommandLineOption(
         { QStringLiteral("fullscreen") },
         QStringLiteral("Start in full screen, whatever the display settings say.")));
@@ -73,8 +73,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!parsed)
         return failed(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return failed(QStringLiteral("Unexpected argument '%1'.")
-                          .arg(parser.positionalArguments().first()));
+        return failed(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     if (parser.values(QStringLiteral("screen")).size() > 1)
         return failed(QStringLiteral("--screen given more than once."));
 

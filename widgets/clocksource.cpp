@@ -1,5 +1,10 @@
 #include "widgets/clocksource.h"
 
+#include "widgets/wholeseconds.h"
+
+#include <QTimer>
+#include <QWidget>
+
 #include <limits>
 
 ClockSource::~ClockSource() = default;
@@ -17,7 +22,7 @@ QDateTime systemLocalTime()
     static qint64 convertedSecond = std::numeric_limits<qint64>::min();
     static QDateTime converted;
     const qint64 ms = QDateTime::currentMSecsSinceEpoch();
-    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    const qint64 second = WholeSeconds::secondOf(ms);
     if (second != convertedSecond) {
         convertedSecond = second;
         converted = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
@@ -35,4 +40,16 @@ QDateTime currentDateTime(const ClockSource *source)
 QTime currentTime(const ClockSource *source)
 {
     return source ? source->now().time() : systemLocalTime().time();
+}
+
+void setClockDriven(QWidget *clock, QTimer *poll, bool &driven, bool value)
+{
+    if (value == driven)
+        return;
+    driven = value;
+    if (driven)
+        poll->stop();
+    else
+        poll->start(ClockPollMs);
+    clock->update();
 }

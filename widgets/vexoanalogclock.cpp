@@ -1,5 +1,6 @@
 #include "widgets/vexoanalogclock.h"
 
+#include "widgets/assignandrepaint.h"
 #include "widgets/clocksource.h"
 
 #include <QPaintEvent>
@@ -56,7 +57,7 @@ VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     resize(200, 200);
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &VexoAnalogClock::checkTime);
-    timer->start(100);
+    timer->start(ClockPollMs);
 }
 
 VexoAnalogClock::~VexoAnalogClock() = default;
@@ -68,270 +69,167 @@ void VexoAnalogClock::setClockSource(const ClockSource *source)
 
 void VexoAnalogClock::setDriven(bool value)
 {
-    if (value != Driven) {
-        Driven = value;
-        if (Driven)
-            timer->stop();
-        else
-            timer->start(100);
-        update();
-    }
+    setClockDriven(this, timer, Driven, value);
 }
 
 void VexoAnalogClock::setHourLines(bool value)
 {
-    if (value != HourLines) {
-        HourLines = value;
-        update();
-    }
+    assignAndRepaint(this, HourLines, value);
 }
 
 void VexoAnalogClock::setHourLinesLength(int value)
 {
-    if (value != HourLinesLength) {
-        HourLinesLength = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesLength, value);
 }
 
 void VexoAnalogClock::setHourLinesWidth(int value)
 {
-    if (value != HourLinesWidth) {
-        HourLinesWidth = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesWidth, value);
 }
 
 void VexoAnalogClock::setHourLinesColor(QColor value)
 {
-    if (value != HourLinesColor) {
-        HourLinesColor = value;
-        update();
-    }
+    assignAndRepaint(this, HourLinesColor, value);
 }
 
 void VexoAnalogClock::setMinuteLines(bool value)
 {
-    if (value != MinuteLines) {
-        MinuteLines = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLines, value);
 }
 
 void VexoAnalogClock::setMinuteLinesLength(int value)
 {
-    if (value != MinuteLinesLength) {
-        MinuteLinesLength = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesLength, value);
 }
 
 void VexoAnalogClock::setMinuteLinesWidth(int value)
 {
-    if (value != MinuteLinesWidth) {
-        MinuteLinesWidth = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesWidth, value);
 }
 
 void VexoAnalogClock::setMinuteLinesColor(QColor value)
 {
-    if (value != MinuteLinesColor) {
-        MinuteLinesColor = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteLinesColor, value);
 }
 
 void VexoAnalogClock::setSecondDots(bool value)
 {
-    if (value != SecondDots) {
-        SecondDots = value;
-        update();
-    }
+    assignAndRepaint(this, SecondDots, value);
 }
 
 void VexoAnalogClock::setSecondDotsCountDown(bool value)
 {
-    if (value != SecondDotsCountDown) {
-        SecondDotsCountDown = value;
-        update();
-    }
+    assignAndRepaint(this, SecondDotsCountDown, value);
 }
 
 void VexoAnalogClock::setDotSize(int value)
 {
-    if (value != DotSize) {
-        DotSize = value;
-        update();
-    }
+    assignAndRepaint(this, DotSize, value);
 }
 
 void VexoAnalogClock::setDotColor(QColor value)
 {
-    if (value != DotColor) {
-        DotColor = value;
-        update();
-    }
+    assignAndRepaint(this, DotColor, value);
 }
 
 void VexoAnalogClock::setHands(bool value)
 {
-    if (value != Hands) {
-        Hands = value;
-        update();
-    }
+    assignAndRepaint(this, Hands, value);
 }
 
 void VexoAnalogClock::setHourHandColor(QColor value)
 {
-    if (value != HourHandColor) {
-        HourHandColor = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandColor, value);
 }
 
 void VexoAnalogClock::setHourHandBorder(int value)
 {
-    if (value != HourHandBorder) {
-        HourHandBorder = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandBorder, value);
 }
 
 void VexoAnalogClock::setHourHandLength(int value)
 {
-    if (value != HourHandLength) {
-        HourHandLength = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandLength, value);
 }
 
 void VexoAnalogClock::setHourHandWidth(int value)
 {
-    if (value != HourHandWidth) {
-        HourHandWidth = value;
-        update();
-    }
+    assignAndRepaint(this, HourHandWidth, value);
 }
 
 void VexoAnalogClock::setMinuteHandColor(QColor value)
 {
-    if (value != MinuteHandColor) {
-        MinuteHandColor = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandColor, value);
 }
 
 void VexoAnalogClock::setMinuteHandBorder(int value)
 {
-    if (value != MinuteHandBorder) {
-        MinuteHandBorder = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandBorder, value);
 }
 
 void VexoAnalogClock::setMinuteHandLength(int value)
 {
-    if (value != MinuteHandLength) {
-        MinuteHandLength = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandLength, value);
 }
 
 void VexoAnalogClock::setMinuteHandWidth(int value)
 {
-    if (value != MinuteHandWidth) {
-        MinuteHandWidth = value;
-        update();
-    }
+    assignAndRepaint(this, MinuteHandWidth, value);
 }
 
 void VexoAnalogClock::setEndTime(bool value)
 {
-    if (value != EndTime) {
-        EndTime = value;
-        update();
-    }
+    assignAndRepaint(this, EndTime, value);
 }
 
 void VexoAnalogClock::setEndTimeLength(int value)
 {
-    if (value != EndTimeLength) {
-        EndTimeLength = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeLength, value);
 }
 
 void VexoAnalogClock::setEndTimeWidth(int value)
 {
-    if (value != EndTimeWidth) {
-        EndTimeWidth = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeWidth, value);
 }
 
 void VexoAnalogClock::setEndTimeHour(int value)
 {
-    if (value != EndTimeHour) {
-        EndTimeHour = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeHour, value);
 }
 
 void VexoAnalogClock::setEndTimeMinute(int value)
 {
-    if (value != EndTimeMinute) {
-        EndTimeMinute = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeMinute, value);
 }
 
 void VexoAnalogClock::setEndTimeSecond(int value)
 {
-    if (value != EndTimeSecond) {
-        EndTimeSecond = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeSecond, value);
 }
 
 void VexoAnalogClock::setEndTimeColor(QColor value)
 {
-    if (value != EndTimeColor) {
-        EndTimeColor = value;
-        update();
-    }
+    assignAndRepaint(this, EndTimeColor, value);
 }
 
 void VexoAnalogClock::setCountDownTime(float value)
 {
-    if (value != CountDownTime) {
-        CountDownTime = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownTime, value);
 }
 
 void VexoAnalogClock::setCountDownWidth(int value)
 {
-    if (value != CountDownWidth) {
-        CountDownWidth = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownWidth, value);
 }
 
 void VexoAnalogClock::setCountDownSpacing(int value)
 {
-    if (value != CountDownSpacing) {
-        CountDownSpacing = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownSpacing, value);
 }
 
 void VexoAnalogClock::setCountDownColor(QColor value)
 {
-    if (value != CountDownColor) {
-        CountDownColor = value;
-        update();
-    }
+    assignAndRepaint(this, CountDownColor, value);
 }
 
 void VexoAnalogClock::checkTime()
@@ -473,9 +371,6 @@ QRegion VexoAnalogClock::secondStepRegion(int from, int to) const
 
 void VexoAnalogClock::paintEvent(QPaintEvent *event)
 {
-    const QPolygon hourHand = handTriangle(HourHandWidth, HourHandBorder, HourHandLength);
-    const QPolygon minuteHand = handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength);
-
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setTransform(faceTransform());
@@ -484,6 +379,19 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
     // second's few dots or the band of the digital clock over the face.
     const QRegion &dirty = event->region();
 
+    drawLines(painter, dirty);
+    if (EndTime)
+        drawEndTime(painter);
+    // Written as a comparison so that a NaN also draws.
+    if (CountDownTime != 0.0f)
+        drawCountDown(painter);
+    if (Hands)
+        drawHands(painter);
+    drawSecondDots(painter, dirty);
+}
+
+void VexoAnalogClock::drawLines(QPainter &painter, const QRegion &dirty) const
+{
     for (int i = 0; i < 60; ++i) {
         const bool hourPosition = i % 5 == 0;
         if (hourPosition ? HourLines : MinuteLines) {
@@ -498,65 +406,69 @@ void VexoAnalogClock::paintEvent(QPaintEvent *event)
         }
         painter.rotate(6.0);
     }
+}
 
-    if (EndTime) {
-        // 64 bits: the end-time properties take any int, and an overflow must not decide.
-        const qint64 now = qint64(minute) * 60 + second;
-        const qint64 end = qint64(EndTimeMinute) * 60 + EndTimeSecond;
-        qint64 remaining = 0;
-        bool passed = false;
-        if (EndTimeHour < 24) {
-            remaining = (end - now) + 3600 * (qint64(EndTimeHour) - hour);
-            // An end time just after midnight, seen in the last seconds of the day before.
-            if (remaining <= -86385)
-                remaining += 86400;
-            passed = remaining < 0;
-        } else {
-            remaining = end - now;
-            // Every hour: the end just past the full hour, seen in the hour before.
-            if (remaining <= -3585)
-                remaining += 3600;
-        }
-        if (!passed) {
-            const int w = EndTimeWidth;
-            painter.save();
-            painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
-            painter.setPen(facePen(EndTimeColor, w));
-            painter.drawLine(0, w / 2 - 100, 0, faceCoordinate(qint64(EndTimeLength) - 100));
-            const int side = faceCoordinate(200 - 2 * qint64(w));
-            if (remaining >= 1 && remaining <= 15)
-                painter.drawArc(w / 2 - 100, w / 2 - 100, side, side, 1440,
-                                int(remaining) * 1440 / 15);
-            painter.restore();
-        }
+void VexoAnalogClock::drawEndTime(QPainter &painter) const
+{
+    // 64 bits: the end-time properties take any int, and an overflow must not decide.
+    const qint64 now = qint64(minute) * 60 + second;
+    const qint64 end = qint64(EndTimeMinute) * 60 + EndTimeSecond;
+    qint64 remaining = 0;
+    bool passed = false;
+    if (EndTimeHour < 24) {
+        remaining = (end - now) + 3600 * (qint64(EndTimeHour) - hour);
+        // An end time just after midnight, seen in the last seconds of the day before.
+        if (remaining <= -86385)
+            remaining += 86400;
+        passed = remaining < 0;
+    } else {
+        remaining = end - now;
+        // Every hour: the end just past the full hour, seen in the hour before.
+        if (remaining <= -3585)
+            remaining += 3600;
     }
+    if (passed)
+        return;
+    const int w = EndTimeWidth;
+    painter.save();
+    painter.rotate((EndTimeSecond / 60.0 + EndTimeMinute) * 6.0);
+    painter.setPen(facePen(EndTimeColor, w));
+    painter.drawLine(0, w / 2 - 100, 0, faceCoordinate(qint64(EndTimeLength) - 100));
+    const int side = faceCoordinate(200 - 2 * qint64(w));
+    if (remaining >= 1 && remaining <= 15)
+        painter.drawArc(w / 2 - 100, w / 2 - 100, side, side, 1440, int(remaining) * 1440 / 15);
+    painter.restore();
+}
 
-    // Written as a comparison so that a NaN also draws.
-    if (CountDownTime != 0.0f) {
-        painter.setPen(facePen(CountDownColor, CountDownWidth));
-        const qint64 k = qint64(CountDownSpacing) + HourLinesLength;
-        const int corner = faceCoordinate(k - 96);
-        const int side = faceCoordinate(192 - 2 * k);
-        const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
-        painter.drawArc(corner, corner, side, side, 1440, truncateToInt(span));
-    }
+void VexoAnalogClock::drawCountDown(QPainter &painter) const
+{
+    painter.setPen(facePen(CountDownColor, CountDownWidth));
+    const qint64 k = qint64(CountDownSpacing) + HourLinesLength;
+    const int corner = faceCoordinate(k - 96);
+    const int side = faceCoordinate(192 - 2 * k);
+    const float span = CountDownTime * 360.0f * 16.0f / 60.0f;
+    painter.drawArc(corner, corner, side, side, 1440, truncateToInt(span));
+}
 
-    if (Hands) {
-        painter.setPen(Qt::NoPen);
+void VexoAnalogClock::drawHands(QPainter &painter) const
+{
+    painter.setPen(Qt::NoPen);
 
-        painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
-        painter.save();
-        painter.rotate((minute / 60.0 + hour) * 30.0);
-        painter.drawConvexPolygon(hourHand);
-        painter.restore();
+    painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
+    painter.save();
+    painter.rotate((minute / 60.0 + hour) * 30.0);
+    painter.drawConvexPolygon(handTriangle(HourHandWidth, HourHandBorder, HourHandLength));
+    painter.restore();
 
-        painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
-        painter.save();
-        painter.rotate((second / 60.0 + minute) * 6.0);
-        painter.drawConvexPolygon(minuteHand);
-        painter.restore();
-    }
+    painter.setBrush(QBrush(MinuteHandColor, Qt::SolidPattern));
+    painter.save();
+    painter.rotate((second / 60.0 + minute) * 6.0);
+    painter.drawConvexPolygon(handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength));
+    painter.restore();
+}
 
+void VexoAnalogClock::drawSecondDots(QPainter &painter, const QRegion &dirty) const
+{
     const int d = DotSize;
     for (int i = 0; i < 60; ++i) {
         if (SecondDots && (SecondDotsCountDown ? i >= second : i <= second)

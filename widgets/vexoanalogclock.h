@@ -5,6 +5,7 @@
 
 class ClockSource;
 class QPaintEvent;
+class QPainter;
 class QRegion;
 class QTimer;
 class QTransform;
@@ -138,6 +139,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The face's parts, in the order paintEvent() draws them, each in the face's frame. The
+    // rings of ticks and dots step the painter round the face and leave it turned a full
+    // circle; the others keep the frame they are given.
+    void drawLines(QPainter &painter, const QRegion &dirty) const;
+    void drawEndTime(QPainter &painter) const;
+    void drawCountDown(QPainter &painter) const;
+    void drawHands(QPainter &painter) const;
+    void drawSecondDots(QPainter &painter, const QRegion &dirty) const;
+
     // The face's frame: origin at the centre, 200 units across the shorter side.
     QTransform faceTransform() const;
     // The pixels where the second dots and the minute hand differ between two seconds of one

@@ -1,5 +1,6 @@
 #include "widgets/vexodigitalclock.h"
 
+#include "widgets/assignandrepaint.h"
 #include "widgets/clocksource.h"
 
 #include <QDateTime>
@@ -18,7 +19,7 @@ VexoDigitalClock::VexoDigitalClock(QWidget *parent)
     , clock(nullptr)
 {
     connect(timer, &QTimer::timeout, this, &VexoDigitalClock::checkTime);
-    timer->start(100);
+    timer->start(ClockPollMs);
     setWindowTitle(tr("Digital Clock"));
     resize(100, 30);
 }
@@ -32,62 +33,37 @@ void VexoDigitalClock::setClockSource(const ClockSource *source)
 
 void VexoDigitalClock::setDriven(bool value)
 {
-    if (value != Driven) {
-        Driven = value;
-        if (Driven)
-            timer->stop();
-        else
-            timer->start(100);
-        update();
-    }
+    setClockDriven(this, timer, Driven, value);
 }
 
 void VexoDigitalClock::setTimeDisplay(bool value)
 {
-    if (value != TimeDisplay) {
-        TimeDisplay = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplay, value);
 }
 
 void VexoDigitalClock::setTimeDisplayFont(QFont value)
 {
-    if (value != TimeDisplayFont) {
-        TimeDisplayFont = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplayFont, value);
 }
 
 void VexoDigitalClock::setTimeDisplayFontColor(QColor value)
 {
-    if (value != TimeDisplayFontColor) {
-        TimeDisplayFontColor = value;
-        update();
-    }
+    assignAndRepaint(this, TimeDisplayFontColor, value);
 }
 
 void VexoDigitalClock::setDateDisplay(bool value)
 {
-    if (value != DateDisplay) {
-        DateDisplay = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplay, value);
 }
 
 void VexoDigitalClock::setDateDisplayFont(QFont value)
 {
-    if (value != DateDisplayFont) {
-        DateDisplayFont = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplayFont, value);
 }
 
 void VexoDigitalClock::setDateDisplayFontColor(QColor value)
 {
-    if (value != DateDisplayFontColor) {
-        DateDisplayFontColor = value;
-        update();
-    }
+    assignAndRepaint(this, DateDisplayFontColor, value);
 }
 
 namespace {

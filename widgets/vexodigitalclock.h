@@ -16,12 +16,12 @@ class VexoDigitalClock : public QWidget
     Q_OBJECT
     Q_PROPERTY(bool TimeDisplay READ getTimeDisplay WRITE setTimeDisplay)
     Q_PROPERTY(QFont TimeDisplayFont READ getTimeDisplayFont WRITE setTimeDisplayFont)
-    Q_PROPERTY(QColor TimeDisplayFontColor READ getTimeDisplayFontColor
-                   WRITE setTimeDisplayFontColor)
+    Q_PROPERTY(
+        QColor TimeDisplayFontColor READ getTimeDisplayFontColor WRITE setTimeDisplayFontColor)
     Q_PROPERTY(bool DateDisplay READ getDateDisplay WRITE setDateDisplay)
     Q_PROPERTY(QFont DateDisplayFont READ getDateDisplayFont WRITE setDateDisplayFont)
-    Q_PROPERTY(QColor DateDisplayFontColor READ getDateDisplayFontColor
-                   WRITE setDateDisplayFontColor)
+    Q_PROPERTY(
+        QColor DateDisplayFontColor READ getDateDisplayFontColor WRITE setDateDisplayFontColor)
     Q_PROPERTY(bool Driven READ getDriven WRITE setDriven)
 
 public:

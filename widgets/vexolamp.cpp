@@ -1,5 +1,7 @@
 #include "widgets/vexolamp.h"
 
+#include "widgets/assignandrepaint.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -19,50 +21,32 @@ VexoLamp::~VexoLamp() = default;
 
 void VexoLamp::setLit(bool value)
 {
-    if (value == Lit)
-        return;
-    Lit = value;
-    update();
+    assignAndRepaint(this, Lit, value);
 }
 
 void VexoLamp::setText(const QString &text)
 {
-    if (text == Text)
-        return;
-    Text = text;
-    update();
+    assignAndRepaint(this, Text, text);
 }
 
 void VexoLamp::setLitColor(const QColor &color)
 {
-    if (color == LitColor)
-        return;
-    LitColor = color;
-    update();
+    assignAndRepaint(this, LitColor, color);
 }
 
 void VexoLamp::setLitTextColor(const QColor &color)
 {
-    if (color == LitTextColor)
-        return;
-    LitTextColor = color;
-    update();
+    assignAndRepaint(this, LitTextColor, color);
 }
 
 void VexoLamp::setUnlitColor(const QColor &color)
 {
-    if (color == UnlitColor)
-        return;
-    UnlitColor = color;
-    update();
+    assignAndRepaint(this, UnlitColor, color);
 }
 
 void VexoLamp::setUnlitTextColor(const QColor &color)
 {
-    if (color == UnlitTextColor)
-        return;
-    UnlitTextColor = color;
-    update();
+    assignAndRepaint(this, UnlitTextColor, color);
 }
 
 void VexoLamp::paintEvent(QPaintEvent *)

@@ -1,5 +1,7 @@
 #include "widgets/vexoppmmeter.h"
 
+#include "widgets/assignandrepaint.h"
+
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -234,36 +236,28 @@ void VexoPPMMeter::setPeakHold(bool value)
 
 void VexoPPMMeter::setPeakHoldTime(double seconds)
 {
-    if (seconds == PeakHoldTime || (std::isnan(seconds) && std::isnan(PeakHoldTime)))
+    // NaN equals nothing, not even NaN: a NaN set again is no change either.
+    if (std::isnan(seconds) && std::isnan(PeakHoldTime))
         return;
-    PeakHoldTime = seconds;
-    update();
+    assignAndRepaint(this, PeakHoldTime, seconds);
 }
 
 void VexoPPMMeter::setPeakFallPerSecond(double value)
 {
     // A fall that is not a positive number would leave the mark hanging or rising.
-    if (!(value > 0.0) || value == PeakFallPerSecond)
+    if (!(value > 0.0))
         return;
-    PeakFallPerSecond = value;
-    update();
+    assignAndRepaint(this, PeakFallPerSecond, value);
 }
 
 void VexoPPMMeter::setPeakColor(const QColor &color)
 {
-    if (color == PeakColor)
-        return;
-    PeakColor = color;
-    update();
+    assignAndRepaint(this, PeakColor, color);
 }
 
 void VexoPPMMeter::setPeakMarkHeight(int rows)
 {
-    rows = qMax(0, rows);
-    if (rows == PeakMarkHeight)
-        return;
-    PeakMarkHeight = rows;
-    update();
+    assignAndRepaint(this, PeakMarkHeight, qMax(0, rows));
 }
 
 void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
@@ -274,18 +268,19 @@ void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
 
 void VexoPPMMeter::setMindBPosition(double value)
 {
-    if (value == MindBPosition)
-        return;
-    MindBPosition = value;
-    updateScaleConstants();
-    scaleChanged();
+    setScaleEnd(MindBPosition, value);
 }
 
 void VexoPPMMeter::setMaxdBPosition(double value)
 {
-    if (value == MaxdBPosition)
+    setScaleEnd(MaxdBPosition, value);
+}
+
+void VexoPPMMeter::setScaleEnd(double &end, double value)
+{
+    if (value == end)
         return;
-    MaxdBPosition = value;
+    end = value;
     updateScaleConstants();
     scaleChanged();
 }
@@ -307,18 +302,12 @@ void VexoPPMMeter::setDINCurve(bool value)
 
 void VexoPPMMeter::setGradientBackground(bool value)
 {
-    if (value == GradientBackground)
-        return;
-    GradientBackground = value;
-    update();
+    assignAndRepaint(this, GradientBackground, value);
 }
 
 void VexoPPMMeter::setGradientForground(bool value)
 {
-    if (value == GradientForground)
-        return;
-    GradientForground = value;
-    update();
+    assignAndRepaint(this, GradientForground, value);
 }
 
 void VexoPPMMeter::setMaxColor(const QColor &color)
@@ -347,18 +336,19 @@ void VexoPPMMeter::setMinBackgroundColor(const QColor &color)
 
 void VexoPPMMeter::setSkinEnvironmentVariable(const QString &name)
 {
-    if (name == SkinEnvironmentVariable)
-        return;
-    SkinEnvironmentVariable = name;
-    loadBackgroundImage();
-    update();
+    setSkinPart(SkinEnvironmentVariable, name);
 }
 
 void VexoPPMMeter::setPPMMeterBackgroundFileName(const QString &fileName)
 {
-    if (fileName == PPMMeterBackgroundFileName)
+    setSkinPart(PPMMeterBackgroundFileName, fileName);
+}
+
+void VexoPPMMeter::setSkinPart(QString &part, const QString &value)
+{
+    if (value == part)
         return;
-    PPMMeterBackgroundFileName = fileName;
+    part = value;
     loadBackgroundImage();
     update();
 }

@@ -27,10 +27,10 @@ class VexoPPMMeter : public QWidget
     Q_PROPERTY(QColor MinColor READ getMinColor WRITE setMinColor)
     Q_PROPERTY(QColor MaxBackgroundColor READ getMaxBackgroundColor WRITE setMaxBackgroundColor)
     Q_PROPERTY(QColor MinBackgroundColor READ getMinBackgroundColor WRITE setMinBackgroundColor)
-    Q_PROPERTY(QString SkinEnvironmentVariable READ getSkinEnvironmentVariable
-                   WRITE setSkinEnvironmentVariable)
-    Q_PROPERTY(QString PPMMeterBackgroundFileName READ getPPMMeterBackgroundFileName
-                   WRITE setPPMMeterBackgroundFileName)
+    Q_PROPERTY(QString SkinEnvironmentVariable READ getSkinEnvironmentVariable WRITE
+                   setSkinEnvironmentVariable)
+    Q_PROPERTY(QString PPMMeterBackgroundFileName READ getPPMMeterBackgroundFileName WRITE
+                   setPPMMeterBackgroundFileName)
     // The peak mark: off by default, so that a meter on its own looks as it always did.
     // PeakHoldTime is in seconds; 0 or less holds the mark until resetPeak(). After the hold
     // it falls at PeakFallPerSecond until it meets the bar. PeakMarkHeight is in pixels.
@@ -119,6 +119,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The skin's folder variable or file name: a new one loads the background picture anew.
+    void setSkinPart(QString &part, const QString &value);
     void loadBackgroundImage();
     void updateScaleConstants();
     int heightFor(double db) const;
@@ -127,6 +129,8 @@ private:
     // The zero mark's height for the current scale, curve and size.
     int zeroMarkNow() const;
     void scaleChanged();
+    // The scale's bottom or top end.
+    void setScaleEnd(double &end, double value);
 
     QImage *BackgroundImage;
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "comm/levelframe.h"
+#include "loopback.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
-#include <QUdpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -108,12 +108,4 @@ public:
 inline QStringList levelsOf(const QStringList &fields)
 {
     return fields.mid(2, LevelFrame::Channels);
-}
-
-// A UDP port on loopback that nothing uses at the moment.
-inline quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress(QHostAddress::Any), 0);
-    return probe.localPort();
 }

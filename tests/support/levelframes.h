@@ -15,6 +15,15 @@ inline QByteArray frameOf(unsigned short first, unsigned short step = 1)
     return LevelFrame::encode(raw);
 }
 
+// A frame with all six meters at `db`.
+inline QByteArray frameAt(double db)
+{
+    unsigned short raw[LevelFrame::Channels];
+    for (unsigned short &r : raw)
+        r = static_cast<unsigned short>((db + 50.0) * 1000.0 + 0.5);
+    return LevelFrame::encode(raw);
+}
+
 // The six levels, in dB, that a frame carries.
 inline QVector<double> levelsIn(const QByteArray &frame)
 {

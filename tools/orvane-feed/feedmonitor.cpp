@@ -91,12 +91,10 @@ int FeedMonitor::open()
 
 void FeedMonitor::readSerial()
 {
-    QByteArray chunk = serial->readAll();
-    const int before = chunk.size();
-    FrameStream::removeCrBeforeLf(chunk);
-    crsRemoved += before - chunk.size();
     const QString peer = serial->portName();
-    stream.feed(chunk, [&](unsigned char *frame) {
+    // As a display reads the line: a monitor that counted other frames than the meters show
+    // would send an installer after the wrong fault.
+    crsRemoved += stream.readChunk(serial->readAll(), [&](unsigned char *frame) {
         if (!done)
             frameArrived(frame, peer, QString());
     });
