@@ -1,6 +1,7 @@
 // Sends a request made of the fuzzer's input through the router and the whole request
-// handler, and checks what no request may ever get: a command acted on without the token, a
-// page from a foreign origin acting, an answer outside the codes the server speaks.
+// handler, and its path through the Host rule, and checks what no request may ever get: a
+// command acted on without the token, a page from a foreign origin acting, an answer outside
+// the codes the server speaks.
 //
 // Input:
 //   byte 0        flags: bit 0 the right token, bit 1 a foreign Origin, bit 2 reading needs
@@ -10,6 +11,7 @@
 //   ...           the method, the path, then the body
 
 #include "fuzzcheck.h"
+#include "remote/accessrules.h"
 #include "remote/requesthandler.h"
 #include "remote/router.h"
 
@@ -49,6 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RequestHandler &handler = (flags & 0x04) ? guarded : open;
     const HttpReply reply = handler.handle(request, RemoteSnapshot());
 
+    // The Host rule on the same bytes: only this machine's addresses and names pass.
+    if (AccessRules::ownHost(request.path, QHostAddress(), { QStringLiteral("studio3") }))
+        FUZZ_CHECK(!request.path.isEmpty());
+
     const Router::Match match = Router::route(request.method, request.path);
     const bool command = Router::isCommand(match.route);
     // The path alone decides whether anything is there.
@@ -64,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (reply.kind == HttpReply::Stream)
         FUZZ_CHECK(match.route == Router::Events);
-    static const int known[] = { 200, 400, 401, 403, 404, 405, 413, 415, 429 };
+    static const int known[] = { 200, 400, 401, 403, 404, 405, 413, 415, 421, 429 };
     FUZZ_CHECK(std::find(std::begin(known), std::end(known), reply.status) != std::end(known));
     for (const auto &header : reply.headers)
         FUZZ_CHECK(header.first.toLower() != "access-control-allow-origin");

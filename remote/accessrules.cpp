@@ -1,6 +1,7 @@
 #include "remote/accessrules.h"
 
 #include <QCryptographicHash>
+#include <QHostInfo>
 #include <QUrl>
 
 namespace AccessRules {
@@ -41,6 +42,43 @@ bool sameOrigin(const QByteArray &origin, const QByteArray &host, bool tls)
         return false;
     const int defaultPort = tls ? 443 : 80;
     return url.host() == asked.host() && url.port(defaultPort) == asked.port(defaultPort);
+}
+
+bool ownHost(const QByteArray &host, const QHostAddress &local, const QStringList &ownNames)
+{
+    const QUrl url(QStringLiteral("http://") + QString::fromLatin1(host), QUrl::StrictMode);
+    if (host.isEmpty() || !url.isValid() || !url.path().isEmpty() || !url.userInfo().isEmpty()
+        || url.hasQuery() || url.hasFragment())
+        return false;
+    QString name = url.host().toLower();
+    if (name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    QHostAddress literal;
+    if (literal.setAddress(name)) {
+        QHostAddress reached = local;
+        reached.setScopeId(QString());
+        literal.setScopeId(QString());
+        return literal.isLoopback()
+            || (!reached.isNull()
+                && literal.isEqual(reached, QHostAddress::ConvertV4MappedToIPv4));
+    }
+    return !name.isEmpty() && (name == QLatin1String("localhost") || ownNames.contains(name));
+}
+
+QStringList ownNames()
+{
+    QStringList names;
+    const QString host = QHostInfo::localHostName().toLower();
+    if (host.isEmpty())
+        return names;
+    names << host;
+    const QString shortName = host.section(QLatin1Char('.'), 0, 0);
+    const QString domain = QHostInfo::localDomainName().toLower();
+    if (!domain.isEmpty() && shortName == host)
+        names << host + QLatin1Char('.') + domain;
+    names << shortName + QStringLiteral(".local");
+    names.removeDuplicates();
+    return names;
 }
 
 bool allowed(const QList<RemoteSettings::Network> &networks, const QHostAddress &address)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QStringList>
 
 // The few numbers that keep one client, or many, from taking the display's network side
 // down with it.
@@ -38,6 +39,16 @@ bool sameSecret(const QByteArray &given, const QByteArray &secret);
 // names the scheme this server speaks and the host and port the request was sent to. A caller
 // without an Origin is no browser (curl, automation) and is judged by its token alone.
 bool sameOrigin(const QByteArray &origin, const QByteArray &host, bool tls);
+
+// Whether a request's Host header names this display: an address of this machine (loopback,
+// or `local`, the address the client reached), "localhost", or one of `ownNames`, with or
+// without a port, in any case. A page served under any other name, such as a name whose DNS
+// an attacker points at this display (DNS rebinding), gets nothing, so that a browser on the
+// plant's network cannot be made to read the display for a page of elsewhere.
+bool ownHost(const QByteArray &host, const QHostAddress &local, const QStringList &ownNames);
+// This machine's own names: its host name, that name in its domain, and its name on the
+// local network (mDNS, ".local"). In lower case.
+QStringList ownNames();
 
 // Whether `address` lies in one of `networks`; an IPv4 client on an IPv6 socket
 // (::ffff:a.b.c.d) counts as its IPv4 address. An empty list lets everyone in.

@@ -36,6 +36,18 @@ QHostAddress peerAddress(const sockaddr *address)
     return peer;
 }
 
+// The address of this machine that the connection reached.
+QHostAddress localAddress(MHD_Connection *connection)
+{
+    const MHD_ConnectionInfo *info
+        = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    sockaddr_storage address {};
+    socklen_t length = sizeof address;
+    if (!info || getsockname(info->connect_fd, reinterpret_cast<sockaddr *>(&address), &length))
+        return QHostAddress();
+    return peerAddress(reinterpret_cast<const sockaddr *>(&address));
+}
+
 } // namespace
 
 struct HttpServer::Private
@@ -476,6 +488,7 @@ MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, co
     const MHD_ConnectionInfo *info
         = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     http.peer = peerAddress(info ? info->client_addr : nullptr);
+    http.local = localAddress(connection);
     http.tls = !self->config.certificatePem.isEmpty();
     http.nowMs = self->now();
 

@@ -36,10 +36,12 @@ WebAssets WebAssets::load()
              resource(QStringLiteral("meters.css")) };
 }
 
-RequestHandler::RequestHandler(const QByteArray &secret, bool readsNeedToken, WebAssets web)
+RequestHandler::RequestHandler(const QByteArray &secret, bool readsNeedToken, WebAssets web,
+                               const QStringList &ownNames)
     : token(secret)
     , readNeedsToken(readsNeedToken)
     , assets(std::move(web))
+    , names(ownNames)
 {
 }
 
@@ -79,6 +81,11 @@ HttpReply RequestHandler::handle(const HttpRequest &request, const RemoteSnapsho
             return reply;
         }
     }
+
+    if (!AccessRules::ownHost(request.host, request.local, names))
+        return error(421,
+                     QStringLiteral("this display answers only to its own names and "
+                                    "addresses"));
 
     const Router::Match match = Router::route(request.method, request.path);
     if (match.route == Router::NotFound)

@@ -24,6 +24,8 @@ struct HttpRequest
     QByteArray contentType;
     QByteArray body;
     QHostAddress peer;
+    // This machine's address that the client reached.
+    QHostAddress local;
     bool tls = false;
     // Monotonic milliseconds, for the wrong-token count.
     qint64 nowMs = 0;
@@ -51,13 +53,17 @@ struct WebAssets
     static WebAssets load();
 };
 
-// Decides every request, in this order: a blocked address (429), the route (404, 405), for a
-// command the caller's origin (403), the token where one is needed (401, and 429 after ten
+// Decides every request, in this order: a blocked address (429), a Host that is none of this
+// machine's names and addresses (421), the route (404, 405), for a command the caller's origin
+// (403), the token where one is needed (401, and 429 after ten
 // wrong ones a minute), a command's body (413, 415, 400). Safe to call from any thread.
 class RequestHandler
 {
 public:
-    RequestHandler(const QByteArray &token, bool readNeedsToken, WebAssets assets);
+    // `names`: the names a request's Host may give besides this machine's addresses and
+    // "localhost" (AccessRules::ownHost).
+    RequestHandler(const QByteArray &token, bool readNeedsToken, WebAssets assets,
+                   const QStringList &names = AccessRules::ownNames());
 
     HttpReply handle(const HttpRequest &request, const RemoteSnapshot &snapshot);
 
@@ -70,6 +76,7 @@ private:
     const QByteArray token;
     const bool readNeedsToken;
     const WebAssets assets;
+    const QStringList names;
     std::mutex limiterMutex;
     WrongTokenLimiter limiter;
 };

@@ -31,6 +31,8 @@ private slots:
     void bearer();
     void origins_data();
     void origins();
+    void hosts_data();
+    void hosts();
     void networks_data();
     void networks();
     void wrongTokenLimit();
@@ -239,6 +241,41 @@ void TestRemoteRules::origins()
     QFETCH(bool, tls);
     QFETCH(bool, same);
     QCOMPARE(AccessRules::sameOrigin(origin, host, tls), same);
+}
+
+void TestRemoteRules::hosts_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QString>("local"); // the address the client reached
+    QTest::addColumn<bool>("own");
+    QTest::newRow("loopback") << QByteArray("127.0.0.1:8725") << "127.0.0.1" << true;
+    QTest::newRow("IPv6 loopback") << QByteArray("[::1]:8725") << "127.0.0.1" << true;
+    QTest::newRow("the address reached") << QByteArray("192.168.1.20:8725") << "192.168.1.20"
+                                         << true;
+    QTest::newRow("reached on a dual-stack socket")
+        << QByteArray("192.168.1.20") << "::ffff:192.168.1.20" << true;
+    QTest::newRow("another machine") << QByteArray("192.168.1.21:8725") << "192.168.1.20"
+                                     << false;
+    QTest::newRow("localhost, case") << QByteArray("LocalHost:8725") << "127.0.0.1" << true;
+    QTest::newRow("own name") << QByteArray("studio3:8725") << "192.168.1.20" << true;
+    QTest::newRow("own full name, root dot")
+        << QByteArray("Studio3.Plant.Example.:8725") << "192.168.1.20" << true;
+    QTest::newRow("rebound name") << QByteArray("evil.example:8725") << "192.168.1.20" << false;
+    QTest::newRow("own name inside another")
+        << QByteArray("studio3.evil.example") << "192.168.1.20" << false;
+    QTest::newRow("address inside a name")
+        << QByteArray("127.0.0.1.evil.example") << "127.0.0.1" << false;
+    QTest::newRow("user part") << QByteArray("studio3@evil.example") << "192.168.1.20" << false;
+    QTest::newRow("none") << QByteArray() << "127.0.0.1" << false;
+}
+
+void TestRemoteRules::hosts()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(QString, local);
+    QFETCH(bool, own);
+    const QStringList names { "studio3", "studio3.plant.example", "studio3.local" };
+    QCOMPARE(AccessRules::ownHost(host, QHostAddress(local), names), own);
 }
 
 void TestRemoteRules::networks_data()
