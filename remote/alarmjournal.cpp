@@ -6,6 +6,7 @@
 #ifdef ORVANE_HAVE_SYSTEMD
 #include <sys/uio.h>
 #include <systemd/sd-journal.h>
+#include <unistd.h>
 #endif
 
 namespace AlarmJournal {
@@ -29,8 +30,10 @@ void write(const AlarmEvent &event, const QString &displayName)
     std::vector<iovec> vectors;
     for (QByteArray &entry : entries)
         vectors.push_back({ entry.data(), size_t(entry.size()) });
-    // Fails only where no journal listens (a container, a system without systemd).
-    if (sd_journal_sendv(vectors.data(), int(vectors.size())) >= 0)
+    // Where no journal listens (a container, a system without systemd) libsystemd drops the
+    // entry and reports success: the alarm would be lost.
+    if (access("/run/systemd/journal/socket", W_OK) == 0
+        && sd_journal_sendv(vectors.data(), int(vectors.size())) >= 0)
         return;
 #endif
     const QByteArray text = line(event, displayName);
