@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace {
@@ -34,6 +35,9 @@ bool readFile(const QString &path, QByteArray *contents)
 
 RemoteControl::RemoteControl(QObject *parent)
     : QObject(parent)
+    // The journal's name for the display until the window publishes one.
+    , displayName(QSysInfo::machineHostName())
+    , utcOffsetSeconds(QDateTime::currentDateTime().offsetFromUtc())
 {
 }
 
