@@ -11,6 +11,7 @@
 #include "promtool.h"
 #include "stresswatch.h"
 #include "testsupport.h"
+#include "webhookreceiver.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -18,13 +19,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace OrvaneTest;
@@ -375,17 +373,8 @@ void TestRemoteServer::stalledClientNeitherGrowsNorBlocks()
     remote.publish(snapshot);
 
     // A client that asks for the stream and never reads a byte, with a small window.
-    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 4096;
-    setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in to {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(remote.port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::connect(stalled, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
-    const QByteArray request = "GET /api/v1/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    QCOMPARE(::write(stalled, request.constData(), size_t(request.size())),
-             ssize_t(request.size()));
+    const int stalled = openStalledStream(remote.port());
+    QVERIFY(stalled >= 0);
     EventStreamClient healthy(remote.port(), QHostAddress("127.0.0.2"));
     QTRY_COMPARE(healthy.count("state"), 1);
 
@@ -411,14 +400,9 @@ void TestRemoteServer::stalledClientNeitherGrowsNorBlocks()
     gaps.finish();
 
     // The server gave up on the stalled stream: its end is closed.
-    char byte;
-    ssize_t got = 1;
-    QElapsedTimer drain;
-    drain.start();
-    while (got > 0 && drain.elapsed() < 5000)
-        got = ::recv(stalled, &byte, 1, MSG_DONTWAIT) > 0 ? 1 : ::recv(stalled, &byte, 1, 0);
+    const bool closed = closedByPeer(stalled, 5000);
     ::close(stalled);
-    QVERIFY2(got <= 0, "the stalled stream was never closed");
+    QVERIFY2(closed, "the stalled stream was never closed");
     QVERIFY2(gaps.longestMs() < 60 * TimingSlack, qPrintable(QString::number(gaps.longestMs())));
     QVERIFY2(memory.growthKbAfter(2000) < 4096,
              qPrintable(QString::number(memory.growthKbAfter(2000))));
@@ -430,44 +414,20 @@ void TestRemoteServer::stalledClientNeitherGrowsNorBlocks()
 void TestRemoteServer::webhookIsSignedAndRetried()
 {
     // The receiver refuses the first post, then takes the retry.
-    QTcpServer receiver;
-    QVERIFY(receiver.listen(QHostAddress::LocalHost));
-    QList<QByteArray> posts;
-    QHash<QTcpSocket *, QByteArray> partial;
-    connect(&receiver, &QTcpServer::newConnection, &receiver, [&]() {
-        QTcpSocket *socket = receiver.nextPendingConnection();
-        connect(socket, &QTcpSocket::readyRead, socket, [&, socket]() {
-            QByteArray &raw = partial[socket];
-            raw += socket->readAll();
-            const int headEnd = raw.indexOf("\r\n\r\n");
-            const int lengthAt = raw.toLower().indexOf("content-length:");
-            if (headEnd < 0 || lengthAt < 0)
-                return;
-            const int length = raw.mid(lengthAt + 15, raw.indexOf('\r', lengthAt) - lengthAt - 15)
-                                   .trimmed()
-                                   .toInt();
-            if (raw.size() < headEnd + 4 + length)
-                return;
-            posts.append(raw);
-            socket->write(posts.size() == 1
-                              ? "HTTP/1.1 500 No\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
-                              : "HTTP/1.1 204 OK\r\nConnection: close\r\n\r\n");
-            socket->disconnectFromHost();
-        });
-    });
+    WebhookReceiver receiver(1);
     RemoteSettings settings = settingsOn();
     settings.webhooks
-        = QStringList { QStringLiteral("http://127.0.0.1:%1/hook").arg(receiver.serverPort()) };
+        = QStringList { QStringLiteral("http://127.0.0.1:%1/hook").arg(receiver.port()) };
     RemoteControl remote;
     QVERIFY(remote.apply(settings));
     remote.publish(liveSnapshot());
     const qint64 at = QDateTime::currentMSecsSinceEpoch();
     remote.alarm(AlarmEvent::silence(0, true, at));
-    QTRY_COMPARE_WITH_TIMEOUT(posts.size(), 2, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.posts().size(), 2, 8000);
     QCOMPARE(remote.webhookFailures(), quint64(1));
 
-    const QByteArray post = posts.at(1);
-    const QByteArray body = post.mid(post.indexOf("\r\n\r\n") + 4);
+    const QByteArray post = receiver.posts().at(1);
+    const QByteArray body = WebhookReceiver::body(post);
     const QJsonObject event = QJsonDocument::fromJson(body).object();
     QCOMPARE(event.value("event").toString(), QStringLiteral("silence"));
     QCOMPARE(event.value("state").toString(), QStringLiteral("raised"));
@@ -475,15 +435,8 @@ void TestRemoteServer::webhookIsSignedAndRetried()
     QCOMPARE(event.value("display").toString(), QStringLiteral("Studio \"3\""));
     QCOMPARE(qint64(event.value("time_ms").toDouble()), at);
     // The signature, checked with openssl, not with the program's own code.
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  { QStringLiteral("dgst"), QStringLiteral("-sha256"), QStringLiteral("-hmac"),
-                    QString::fromLatin1(Token) });
-    QVERIFY(openssl.waitForStarted());
-    openssl.write(body);
-    openssl.closeWriteChannel();
-    QVERIFY(openssl.waitForFinished());
-    const QByteArray hex = openssl.readAll().trimmed().split(' ').last();
+    const QByteArray hex = WebhookReceiver::opensslHmac(body, Token);
+    QVERIFY(!hex.isEmpty());
     QVERIFY(post.contains("X-Orvane-Signature: sha256=" + hex + "\r\n"));
     QVERIFY(post.startsWith("POST /hook HTTP/1.1"));
 

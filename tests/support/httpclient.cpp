@@ -2,7 +2,14 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace OrvaneTest {
 
@@ -11,8 +18,11 @@ namespace {
 QByteArray requestText(quint16 port, const QByteArray &method, const QByteArray &path,
                        const QList<Header> &headers, const QByteArray &body, bool close)
 {
-    QByteArray text = method + ' ' + path
-        + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
+    QByteArray text = method + ' ' + path + " HTTP/1.1\r\n";
+    const bool ownHost = std::any_of(headers.begin(), headers.end(),
+                                     [](const Header &h) { return h.first.toLower() == "host"; });
+    if (!ownHost)
+        text += "Host: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
     for (const Header &h : headers)
         text += h.first + ": " + h.second + "\r\n";
     if (!body.isEmpty() || method == "POST" || method == "PUT")
@@ -90,6 +100,42 @@ HttpResponse httpFetch(quint16 port, const QByteArray &method, const QByteArray 
     else
         response.body = raw;
     return response;
+}
+
+int openStalledStream(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    const int small = 4096;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const QByteArray request = "GET /api/v1/events HTTP/1.1\r\nHost: 127.0.0.1:"
+        + QByteArray::number(port) + "\r\n\r\n";
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0
+        || ::write(fd, request.constData(), size_t(request.size())) != ssize_t(request.size())) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool closedByPeer(int fd, int timeoutMs)
+{
+    char buffer[4096];
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+            return true;
+        if (got < 0)
+            QThread::msleep(20);
+    }
+    return false;
 }
 
 EventStreamClient::EventStreamClient(quint16 port, const QHostAddress &from,

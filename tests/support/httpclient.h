@@ -21,10 +21,18 @@ struct HttpResponse
 };
 
 // One request over a fresh loopback connection, answered while the event loop runs (the
-// display's GUI thread must be free to act on a command).
+// display's GUI thread must be free to act on a command). The Host header names the address
+// reached unless `headers` give one.
 HttpResponse httpFetch(quint16 port, const QByteArray &method, const QByteArray &path,
                        const QList<Header> &headers = {}, const QByteArray &body = {},
                        const QHostAddress &from = QHostAddress(), int timeoutMs = 10000);
+
+// Asks for the event stream and never reads a byte of it, with a small receive window: a
+// client that stopped reading. Returns the socket's descriptor (-1 on failure); the caller
+// closes it.
+int openStalledStream(quint16 port);
+// Whether the far end closed `fd` within `timeoutMs`; what it still sent is read and dropped.
+bool closedByPeer(int fd, int timeoutMs);
 
 // An event stream read as a browser would, from `from` (a loopback address of 127/8).
 class EventStreamClient : public QObject
