@@ -103,12 +103,16 @@ void MainWindow::applyRemote()
 {
     QString error;
     const bool listening = remote->apply(remoteSettings, &error);
-    if (!remoteSettings.fault.isEmpty())
-        setRemoteProblem(tr("Remote access off: %1").arg(remoteSettings.fault));
-    else if (!listening)
-        setRemoteProblem(tr("Remote access: %1").arg(error));
-    else
+    // The header band has room for a few words; the whole reason goes to the journal.
+    if (!remoteSettings.fault.isEmpty()) {
+        setRemoteProblem(tr("remote access off"));
+        qWarning("Remote access off: %s", qPrintable(remoteSettings.fault));
+    } else if (!listening) {
+        setRemoteProblem(tr("remote access failed"));
+        qWarning("Remote access: %s", qPrintable(error));
+    } else {
         setRemoteProblem(QString());
+    }
     publishRemote();
 }
 

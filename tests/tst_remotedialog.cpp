@@ -3,6 +3,7 @@
 // real settings store and read back.
 
 #include "dialogs/cremotedialog.h"
+#include "mainwindowprobe.h"
 #include "modalanswer.h"
 #include "testsupport.h"
 
@@ -46,6 +47,7 @@ private slots:
     void wrongFieldsAreNamed_data();
     void wrongFieldsAreNamed();
     void okStoresWhatReadsBack();
+    void windowKeepsAFaultyGroupAndSaysSo();
 };
 
 void TestRemoteDialog::tokenComesWithTheFirstTurnOn()
@@ -154,6 +156,30 @@ void TestRemoteDialog::okStoresWhatReadsBack()
     // In its own group: the twelve top-level keys stay as they were.
     QCOMPARE(store.childGroups(), QStringList { "remote" });
     QVERIFY(store.childKeys().isEmpty());
+}
+
+void TestRemoteDialog::windowKeepsAFaultyGroupAndSaysSo()
+{
+    const QString file = OrvaneTest::isolatedSettings().settingsFile();
+    {
+        QSettings store(file, QSettings::IniFormat);
+        store.clear();
+        store.setValue(QStringLiteral("remote/enabled"), true);
+        store.setValue(QStringLiteral("remote/listen"), QStringLiteral("eth9"));
+        store.setValue(QStringLiteral("remote/token"), QString(32, QLatin1Char('t')));
+    }
+    MainWindow window;
+    auto *problem = window.findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QCOMPARE(problem->text(), QStringLiteral("remote access off"));
+    // Stored again (a caption edited, the end of the program), the group stays as the operator
+    // wrote it, for the operator to mend; it is still read as off.
+    MainWindowTestAccess::writeSettings(window);
+    QSettings store(file, QSettings::IniFormat);
+    QCOMPARE(store.value(QStringLiteral("remote/listen")).toString(), QStringLiteral("eth9"));
+    const RemoteSettings read = RemoteSettings::read(store);
+    QVERIFY(!read.enabled);
+    QVERIFY(read.fault.contains(QStringLiteral("eth9")));
 }
 
 ORVANE_TEST_MAIN(TestRemoteDialog)
