@@ -55,6 +55,7 @@ bool RemoteControl::apply(const RemoteSettings &settings, QString *error)
     levelTimer = nullptr;
     delete keepAliveTimer;
     keepAliveTimer = nullptr;
+    streamsOpen = 0;
     decimator = LevelDecimator();
 
     if (settings.enabled && !settings.webhooks.isEmpty()) {
@@ -145,7 +146,8 @@ void RemoteControl::republish()
 
 void RemoteControl::frameLevels(const double db[RemoteSnapshot::Meters])
 {
-    if (!server)
+    // Without a stream there is nobody to thin them for: no work and no wake per frame.
+    if (!server || streamsOpen == 0)
         return;
     double out[RemoteSnapshot::Meters];
     const qint64 now = monotonicMs();
@@ -223,6 +225,11 @@ void RemoteControl::streamsChanged(int)
         return;
     // The count as it is now: the notices come queued, and may be out of date.
     const int streams = server->streams();
+    streamsOpen = streams;
+    if (streams == 0) {
+        levelTimer->stop();
+        decimator = LevelDecimator();
+    }
     // Only while someone listens: an idle display with no stream open is not woken for it.
     if (streams > 0 && !keepAliveTimer) {
         keepAliveTimer = new QTimer(this);

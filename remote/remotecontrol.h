@@ -63,6 +63,8 @@ private:
     WebhookSender *webhooks = nullptr;
     QTimer *levelTimer = nullptr;
     QTimer *keepAliveTimer = nullptr;
+    // Streams open, as last heard from the server's thread: levels are thinned only for them.
+    int streamsOpen = 0;
     LevelDecimator decimator;
     QString displayName;
     int utcOffsetSeconds = 0;

@@ -287,6 +287,12 @@ void TestRemoteServer::streamCarriesStateAndThinnedLevels()
     QVERIFY(remote.apply(settingsOn()));
     RemoteSnapshot snapshot = liveSnapshot();
     remote.publish(snapshot);
+    // No stream yet: a frame costs no wake.
+    const double resting[6] = { -30, -30, -30, -30, -30, -30 };
+    remote.frameLevels(resting);
+    remote.frameLevels(resting);
+    for (const QTimer *timer : remote.findChildren<QTimer *>())
+        QVERIFY(!timer->isActive());
     EventStreamClient client(remote.port());
     QTRY_COMPARE(client.count("state"), 1);
     QCOMPARE(client.status(), 200);
