@@ -86,8 +86,10 @@ void MainWindow::setupRemote()
         publishRemote();
     });
     connect(onAir, &OnAirStatus::overLatched, this, [this](int pair, int overs) {
-        remote->alarm(AlarmEvent::over(pair, overs, wallNowMs()));
-        publishRemote();
+        remote->over(pair, overs, wallNowMs());
+        // The count of a lamp that stays latched goes out with the second's state.
+        if (overs == 1)
+            publishRemote();
     });
     connect(clockStatus, &ClockStatus::syncChanged, this, [this](bool synchronised) {
         remote->alarm(AlarmEvent::clockSync(synchronised, wallNowMs()));

@@ -175,14 +175,21 @@ void RemoteControl::alarm(const AlarmEvent &event)
 {
     AlarmJournal::write(event, displayName);
     const bool counted = event.pair >= 0 && event.pair < RemoteSnapshot::Pairs;
-    if (counted && event.kind == AlarmEvent::Over)
-        ++overEvents[event.pair];
     if (counted && event.kind == AlarmEvent::Silence && event.state == QLatin1String("raised"))
         ++silenceEvents[event.pair];
     if (webhooks)
         webhooks->send(event.toJson(displayName, utcOffsetSeconds),
                        AlarmEvent::kindName(event.kind));
     republish();
+}
+
+void RemoteControl::over(int pair, int overs, qint64 timeMs)
+{
+    if (pair < 0 || pair >= RemoteSnapshot::Pairs)
+        return;
+    ++overEvents[pair];
+    if (overs == 1)
+        alarm(AlarmEvent::over(pair, overs, timeMs));
 }
 
 quint64 RemoteControl::webhookFailures() const

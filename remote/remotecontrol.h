@@ -41,6 +41,10 @@ public:
     void frameLevels(const double db[RemoteSnapshot::Meters]);
     // An alarm transition: to the journal, to the webhooks, and counted.
     void alarm(const AlarmEvent &event);
+    // A new over on `pair`, the `overs`-th since its lamp was last reset: every one is counted,
+    // and the first, the lamp latching, is the alarm. Those that follow while it stays latched
+    // are no news, and a hot or noisy feed makes thousands a second.
+    void over(int pair, int overs, qint64 timeMs);
 
     quint64 webhookFailures() const;
 

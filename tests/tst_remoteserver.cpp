@@ -101,6 +101,7 @@ private slots:
     void sixteenStreamsAndNoMore();
     void stalledClientNeitherGrowsNorBlocks();
     void webhookIsSignedAndRetried();
+    void overIsAnAlarmOnlyWhenItsLampLatches();
     void httpsWithTheOperatorsFiles();
 };
 
@@ -122,8 +123,10 @@ void TestRemoteServer::statusMetricsAndPage()
     const int threadsBefore = threadCount();
     QVERIFY(remote.apply(settingsOn()));
     QVERIFY(threadCount() > threadsBefore);
+    // Overs while the lamp stays latched are counted in the next published state.
+    remote.over(0, 1, liveSnapshot().nowMs);
+    remote.over(0, 2, liveSnapshot().nowMs);
     remote.publish(liveSnapshot());
-    remote.alarm(AlarmEvent::over(0, 2, liveSnapshot().nowMs));
     const quint16 port = remote.port();
     QVERIFY(port > 0);
 
@@ -159,7 +162,7 @@ void TestRemoteServer::statusMetricsAndPage()
     QVERIFY(metrics.body.contains("orvane_link_state{state=\"live\"} 1\n"));
     QVERIFY(metrics.body.contains("orvane_link_state{state=\"no_link\"} 0\n"));
     QVERIFY(metrics.body.contains("orvane_level_db{meter=\"ProgLeft\"} -20\n"));
-    QVERIFY(metrics.body.contains("orvane_overs_total{pair=\"prog\"} 1\n"));
+    QVERIFY(metrics.body.contains("orvane_overs_total{pair=\"prog\"} 2\n"));
     QByteArray said;
     QCOMPARE(promtoolCheck(metrics.body, &said), 0);
     QVERIFY2(said.trimmed().isEmpty(), said.constData());
@@ -449,6 +452,37 @@ void TestRemoteServer::webhookIsSignedAndRetried()
     const HttpResponse metrics = httpFetch(remote.port(), "GET", "/metrics");
     QVERIFY(metrics.body.contains("orvane_webhook_failures_total 1\n"));
     QVERIFY(metrics.body.contains("orvane_silence_events_total{pair=\"prog\"} 1\n"));
+}
+
+void TestRemoteServer::overIsAnAlarmOnlyWhenItsLampLatches()
+{
+    WebhookReceiver receiver;
+    RemoteSettings settings = settingsOn();
+    settings.webhooks
+        = QStringList { QStringLiteral("http://127.0.0.1:%1/hook").arg(receiver.port()) };
+    RemoteControl remote;
+    QVERIFY(remote.apply(settings));
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    for (int overs = 1; overs <= 50; ++overs)
+        remote.over(1, overs, at);
+    // Sent after the overs: once it is in, what was sent for them is in too.
+    remote.alarm(AlarmEvent::silence(2, true, at));
+    const auto events = [&receiver] {
+        QStringList names;
+        for (const QByteArray &post : receiver.posts())
+            names << QJsonDocument::fromJson(WebhookReceiver::body(post))
+                         .object()
+                         .value("event")
+                         .toString();
+        names.sort();
+        return names;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(events().contains("silence"), 8000);
+    QCOMPARE(events(), QStringList({ "over", "silence" }));
+
+    remote.publish(liveSnapshot());
+    const HttpResponse metrics = httpFetch(remote.port(), "GET", "/metrics");
+    QVERIFY(metrics.body.contains("orvane_overs_total{pair=\"sub\"} 50\n"));
 }
 
 void TestRemoteServer::httpsWithTheOperatorsFiles()
