@@ -31,4 +31,5 @@ void MainWindow::editCaption(myLabel *caption, const QString &prompt)
     caption->setText(text);
     // Kept at once, not only at a normal exit: studio machines get switched off at the wall.
     writeSettings();
+    publishRemote();
 }

@@ -72,6 +72,7 @@ void MainWindow::secondTick()
     // rest there is no release tick to move them on, so this wake does.
     if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))
         resetMeters();
+    publishRemote();
 }
 
 void MainWindow::openEndTime()
@@ -81,6 +82,7 @@ void MainWindow::openEndTime()
         return;
     clockStatus->apply(clockSettings);
     writeSettings();
+    publishRemote();
 }
 
 void MainWindow::openCountDown()
@@ -91,15 +93,18 @@ void MainWindow::openCountDown()
     clockStatus->startCountDown(clockSettings.countDownSeconds,
                                 QDateTime::currentMSecsSinceEpoch());
     writeSettings();
+    publishRemote();
 }
 
 void MainWindow::restartCountDown()
 {
     clockStatus->startCountDown(clockSettings.countDownSeconds,
                                 QDateTime::currentMSecsSinceEpoch());
+    publishRemote();
 }
 
 void MainWindow::cancelCountDown()
 {
     clockStatus->cancelCountDown();
+    publishRemote();
 }

@@ -91,6 +91,7 @@ MainWindow::MainWindow(QWidget *parent)
         level = LevelFrame::FloorDb;
     setupClocks();
     setupStatus();
+    setupRemote();
 
     readSettings();
     fullScreen.attach(this);
@@ -98,6 +99,7 @@ MainWindow::MainWindow(QWidget *parent)
     clockStatus->apply(clockSettings);
     clockStatus->setShowSync(displaySettings.showClockSync);
     setupCommunication();
+    applyRemote();
 
     startTimers();
     emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
@@ -278,12 +280,14 @@ void MainWindow::openDisplaySettings()
     wakeRelease();
     clockStatus->setShowSync(displaySettings.showClockSync);
     writeSettings();
+    publishRemote();
 }
 
 void MainWindow::resetPeaksAndOvers()
 {
     onAir->resetPeaksAndOvers();
     wakeRelease();
+    publishRemote();
 }
 
 QMenu *MainWindow::createContextMenu()
@@ -291,6 +295,7 @@ QMenu *MainWindow::createContextMenu()
     auto *menu = new QMenu(this);
     menu->addAction(tr("Communication\u2026"), this, &MainWindow::openSettings);
     menu->addAction(tr("Display settings\u2026"), this, &MainWindow::openDisplaySettings);
+    menu->addAction(tr("Remote access\u2026"), this, &MainWindow::openRemoteSettings);
     menu->addSeparator();
     menu->addAction(tr("End time\u2026"), this, &MainWindow::openEndTime);
     menu->addAction(tr("Count down\u2026"), this, &MainWindow::openCountDown);
@@ -302,6 +307,9 @@ QMenu *MainWindow::createContextMenu()
     menu->addSeparator();
     menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
                     QKeySequence(Qt::Key_R));
+    QAction *onAirAction = menu->addAction(tr("ON AIR"), this, &MainWindow::setOnAir);
+    onAirAction->setCheckable(true);
+    onAirAction->setChecked(onAirOn);
     QAction *full = menu->addAction(tr("Full screen"), &fullScreen, &FullScreenControl::toggle,
                                     QKeySequence(Qt::Key_F11));
     full->setCheckable(true);

@@ -5,6 +5,7 @@
 #include "dialogs/clocksettings.h"
 #include "dialogs/comm_st.h"
 #include "dialogs/displaysettings.h"
+#include "dialogs/remotesettings.h"
 #include "walldisplay/fullscreen.h"
 
 #include <QMainWindow>
@@ -27,7 +28,10 @@ class QPixmap;
 class QResizeEvent;
 class QSerialPort;
 class QUdpSocket;
+class RemoteControl;
+struct RemoteSnapshot;
 class Ui_MainWindow;
+class VexoLamp;
 class VexoPPMMeter;
 class myLabel;
 
@@ -50,6 +54,8 @@ public slots:
     // Just after each second boundary of the wall clock: the clocks show the new second
     // together, and everything that counts whole seconds follows.
     void secondTick();
+    // ON AIR, as the operator or the playout automation says; held while the program runs.
+    void setOnAir(bool on);
 
 private slots:
     void onDataAvailable();
@@ -65,6 +71,7 @@ private slots:
     void labelMeter1Clicked();
     void labelMeter2Clicked();
     void labelMeter3Clicked();
+    void openRemoteSettings();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -127,6 +134,19 @@ private:
     void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
+
+    // The display on the plant's network (app/remote.cpp): commands from it go to the
+    // window's own operations, and the window's state and alarms go out to it.
+    void setupRemote();
+    void applyRemote();
+    void setRemoteProblem(const QString &text);
+    // Hands the state as it is now to the network side: from the second's wake and after
+    // every change, never per frame. Does nothing while remote access is off.
+    void publishRemote();
+    RemoteSnapshot remoteSnapshot() const;
+    void countDownFromRemote(int seconds);
+    void endTimeFromRemote(ClockSettings::EndMode mode, const QTime &time);
+    void placeOnAirLamp();
     // White text on the panel's bands, for the captions and the problem line.
     static constexpr const char *WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
 
@@ -187,6 +207,7 @@ private:
     QString serialErrorText;
     QString udpProblem;
     QString settingsProblem;
+    QString remoteProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
 
@@ -195,6 +216,14 @@ private:
     // Where the settings put the window: its screen, and its place as stored (empty if none).
     int startScreen;
     QRect storedPlace;
+
+    // Remote access: its settings, the network side (off, it holds nothing), the ON AIR
+    // state with its lamp, and when the program started, for the uptime it reports.
+    RemoteSettings remoteSettings;
+    RemoteControl *remote = nullptr;
+    bool onAirOn = false;
+    VexoLamp *onAirLamp = nullptr;
+    qint64 startedMs = 0;
 
     friend struct MainWindowTestAccess;
 };

@@ -112,6 +112,7 @@ void MainWindow::paintEvent(QPaintEvent *)
         for (std::size_t i = 0; i < designed.size(); ++i)
             designed[i]->setGeometry(scaleRect(designRects[i], fit));
         placeProblemLabel();
+        placeOnAirLamp();
 
         using namespace PictureLayout;
         QFont captionFont = labelMeter1->font();

@@ -37,6 +37,11 @@ void MainWindow::setSettingsProblem(const QString &text)
     setProblem(settingsProblem, text);
 }
 
+void MainWindow::setRemoteProblem(const QString &text)
+{
+    setProblem(remoteProblem, text);
+}
+
 void MainWindow::setProblem(QString &problem, const QString &text)
 {
     if (problem == text)
@@ -49,7 +54,9 @@ void MainWindow::showProblems()
 {
     // The input's reasons first, then the settings'.
     const QString input = joinedNonEmpty({ serialProblem, udpProblem }, QStringLiteral(", "));
-    const QString text = joinedNonEmpty({ input, settingsProblem }, QStringLiteral(" - "));
+    const QString text
+        = joinedNonEmpty({ input, settingsProblem, remoteProblem }, QStringLiteral(" - "));
+    publishRemote();
     if (text.isEmpty()) {
         if (problemLabel)
             problemLabel->hide();

@@ -29,6 +29,10 @@
 #                         idle1920"; "live986shm" and "live1920shm" have MIT-SHM on)
 #   ORVANE_BENCH_ENV      VAR=value words added to the program's environment in every case,
 #                         to try a toolkit setting without a rebuild
+#   ORVANE_BENCH_REMOTE   1: remote access cases at 986 × 580 (unless ORVANE_BENCH_CASES says
+#                         others): idle and live, off, and on at loopback with 0, 1 and 16
+#                         clients streaming /api/v1/events (curl); a case named e.g.
+#                         live986r16 is live with remote access on and 16 streams
 # Without jackd, jkmeter or jacknoise the jk case is left out, and it says so.
 # The program runs serial only, never as a server, with a settings folder of its own.
 # Everything the script starts, it ends by process id.
@@ -42,6 +46,9 @@ runs=${ORVANE_BENCH_RUNS:-3}
 traced=${ORVANE_BENCH_TRACED:-$runs}
 maxwait=${ORVANE_BENCH_WAIT:-1200}
 cases=${ORVANE_BENCH_CASES:-jk live986 idle986 live1920 idle1920}
+if [ -n "${ORVANE_BENCH_REMOTE:-}" ] && [ -z "${ORVANE_BENCH_CASES:-}" ]; then
+    cases="idle986 idle986r0 idle986r1 idle986r16 live986 live986r0 live986r1 live986r16"
+fi
 hz=$(getconf CLK_TCK)
 
 meters=$build/orvane-meters
@@ -88,8 +95,28 @@ orvane_pty_pair "$work"
 # Serial only, no server role; written before every start, so that each one begins at the
 # design size and no run inherits the geometry that the last one stored.
 export XDG_CONFIG_HOME="$work/config"
+remote_group=
 write_settings() {
-    orvane_settings "$XDG_CONFIG_HOME" "$work/meters"
+    orvane_settings "$XDG_CONFIG_HOME" "$work/meters" "$remote_group"
+}
+
+# Remote access for a case with an rN suffix: on at loopback, with N clients that stream the
+# events, each from a loopback address of its own four (the server takes four per address).
+remote_port=$((20000 + $$ % 20000))
+remote_on() {
+    remote_group="\n[remote]\nenabled=true\nlisten=loopback\nport=$remote_port\ntoken=$(head -c 24 /dev/urandom | base64 | tr '+/' '-_')\n"
+}
+start_streams() {
+    streams=()
+    [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$remote_port/api/v1/status")" = 200 ] \
+        || orvane_fail "remote access is not listening on port $remote_port"
+    for i in $(seq 1 "$1"); do
+        curl -sN --interface "127.0.0.$(((i - 1) / 4 + 1))" -o /dev/null \
+            "http://127.0.0.1:$remote_port/api/v1/events" &
+        streams+=($!)
+        orvane_started $!
+    done
+    sleep 1
 }
 
 # What a case adds to the program's environment (MIT-SHM on: the program turns it off unless
@@ -289,6 +316,11 @@ for round in $(seq 1 "$runs"); do
                 size=${c#live}
                 size=${size#idle}
                 size=${size%shm}
+                remote_group=
+                streamers=
+                case $size in
+                    *r*) streamers=${size#*r} size=${size%%r*} && remote_on ;;
+                esac
                 case $size in
                     986) w=986 h=580 ;;
                     1920) w=1920 h=1080 ;;
@@ -298,10 +330,13 @@ for round in $(seq 1 "$runs"); do
                 find_window
                 resize "$w" "$h"
                 [ "${c#live}" != "$c" ] && start_feed
+                [ -n "$streamers" ] && start_streams "$streamers"
                 read -r app_cpu x_cpu wakes < <(cpu_over "$app" "$xvfb")
                 hwm=$(hwm_mb "$app")
                 [ "${c#live}" != "$c" ] && orvane_stop "$feeder"
+                for p in ${streamers:+"${streams[@]}"}; do orvane_stop "$p"; done
                 orvane_stop "$app"
+                remote_group=
                 ;;
             *) echo "perf: unknown case $c" >&2; exit 1 ;;
         esac
@@ -336,6 +371,7 @@ for c in $cases; do
         idle1920) label="Orvane 1920 × 1080 idle" ;;
         live986shm) label="Orvane 986 × 580 live, MIT-SHM" ;;
         live1920shm) label="Orvane 1920 × 1080 live, MIT-SHM" ;;
+        *986r*) label="Orvane 986 × 580 ${c%%986*}, remote access on, ${c##*r} streams" ;;
         *) label=$c ;;
     esac
     case_rows+=("$(printf '| %s | %.2f | %.2f | **%.2f** | %s | %s | %s | %s MB |' "$label" \

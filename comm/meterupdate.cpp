@@ -3,6 +3,7 @@
 #include "comm/udprules.h"
 #include "diagnostics/trace.h"
 #include "onair/onairstatus.h"
+#include "remote/remotecontrol.h"
 
 #include <QHostAddress>
 #include <QUdpSocket>
@@ -14,6 +15,7 @@ void MainWindow::updateMeters(unsigned char *frame)
     for (int i = 0; i < LevelFrame::Channels; ++i)
         meterLevels[i] = LevelFrame::levelDb(frame, i);
     onAir->frameAccepted(meterLevels);
+    remote->frameLevels(meterLevels);
     wakeRelease();
 
     // Forwarding looks at the server flag alone, so a serial-only display that keeps the

@@ -8,7 +8,6 @@
 #include <QHostAddress>
 #include <QIntValidator>
 #include <QMessageBox>
-#include <QNetworkInterface>
 
 namespace {
 
@@ -91,26 +90,10 @@ CCommDialog::~CCommDialog()
 
 QStringList CCommDialog::interfaceAddresses()
 {
-    QList<InterfaceAddress> addresses;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    // Interfaces that are down are listed too: a server's interface may be down while the
-    // dialog is open (a cable being changed), and OK must not replace its stored address.
-    for (const QNetworkInterface &interface : interfaces) {
-        const QNetworkInterface::InterfaceFlags flags = interface.flags();
-        const bool isLoopback = flags & QNetworkInterface::IsLoopBack;
-        const bool live
-            = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
-        for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
-            const QHostAddress address = entry.ip();
-            if (address.protocol() != QAbstractSocket::IPv4Protocol)
-                continue;
-            const QString text = address.toString();
-            if (text.size() > MaxAddressLength)
-                continue;
-            addresses.append({ text, live, isLoopback || address.isLoopback() });
-        }
-    }
-    return orderedInterfaceAddresses(addresses);
+    return orderedInterfaceAddresses(machineAddresses([](const QHostAddress &address, bool) {
+        return address.protocol() == QAbstractSocket::IPv4Protocol
+            && address.toString().size() <= MaxAddressLength;
+    }));
 }
 
 QString CCommDialog::portEntryText(const QSerialPortInfo &port) const

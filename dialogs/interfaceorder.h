@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QHostAddress;
+
 // One IPv4 address of one of the machine's interfaces, as the interface list sees it.
 struct InterfaceAddress
 {
@@ -17,3 +21,10 @@ struct InterfaceAddress
 // that are down, loopback last; the kernel's order within each group. A new dialog makes the
 // first entry current, so it must be one that can carry the frames.
 QStringList orderedInterfaceAddresses(const QList<InterfaceAddress> &addresses);
+
+// The addresses of the machine's interfaces that `keep` takes (given the address and whether its
+// interface is a loopback one), read without a name lookup. Interfaces that are down are listed
+// too: the one a setting names may be down while a dialog is open (a cable being changed), and
+// OK must not replace its stored address.
+QList<InterfaceAddress>
+machineAddresses(const std::function<bool(const QHostAddress &, bool loopbackInterface)> &keep);

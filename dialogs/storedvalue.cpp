@@ -5,8 +5,10 @@
 
 namespace StoredValue {
 
-bool flagFromValue(const QVariant &value, bool fallback, Spelling spelling)
+bool flagFromValue(const QVariant &value, bool fallback, Spelling spelling, bool *known)
 {
+    if (known)
+        *known = true;
     if (value.type() == QVariant::Bool)
         return value.toBool();
     QString text;
@@ -18,6 +20,8 @@ bool flagFromValue(const QVariant &value, bool fallback, Spelling spelling)
         return true;
     if (text == QLatin1String("false"))
         return false;
+    if (known)
+        *known = false;
     return fallback;
 }
 

@@ -16,7 +16,8 @@ enum class Spelling {
 // A flag: "true" or "false" as QSettings writes it, or a bool not yet written out. Anything
 // else (a hand-written "yes" or "1", a stray value, nothing at all) is not a choice the
 // operator made and reads as `fallback`, so that no text written by mistake switches a role on.
+// `known`, where given, says whether the value was one of the two words.
 bool flagFromValue(const QVariant &value, bool fallback = false,
-                   Spelling spelling = Spelling::Exact);
+                   Spelling spelling = Spelling::Exact, bool *known = nullptr);
 
 } // namespace StoredValue

@@ -111,8 +111,10 @@ void OnAirStatus::frameAccepted(const double *levels)
     if (!wasShownLive)
         showLink(t);
     for (int i = 0; i < DisplaySettings::Pairs; ++i) {
-        if (pairs[i].over.feed(levels[2 * i], levels[2 * i + 1], t))
+        if (pairs[i].over.feed(levels[2 * i], levels[2 * i + 1], t)) {
             showOver(pairs[i]);
+            emit overLatched(i, pairs[i].over.overs());
+        }
     }
 }
 
@@ -190,7 +192,8 @@ void OnAirStatus::showLink(qint64 t, Show show)
     const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
     if (show == Show::IfChanged && state == shownState && seconds == shownSeconds)
         return;
-    const bool stateChanged = show == Show::Again || state != shownState;
+    const bool moved = state != shownState;
+    const bool stateChanged = show == Show::Again || moved;
     shownState = state;
     shownSeconds = seconds;
 
@@ -208,6 +211,8 @@ void OnAirStatus::showLink(qint64 t, Show show)
         pair.mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
         setColours(pair.mark, colour, text);
     }
+    if (moved)
+        emit linkChanged(state);
 }
 
 void OnAirStatus::showOver(Pair &pair)
@@ -231,6 +236,7 @@ void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
     const qint64 seconds = silence.alarm() ? silence.quietForMs(t) / 1000 : -1;
     if (show == Show::IfChanged && seconds == pair.shownSilence)
         return;
+    const bool flipped = (seconds >= 0) != (pair.shownSilence >= 0);
     pair.shownSilence = seconds;
     VexoLamp *lamp = pair.silenceLamp;
     lamp->setLit(seconds >= 0);
@@ -238,6 +244,8 @@ void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
         lamp->setText(tr("SILENCE %1").arg(duration(silence.quietForMs(t))));
     else
         lamp->setText(silence.enabled() ? tr("SILENCE") : tr("SILENCE OFF"));
+    if (flipped)
+        emit silenceChanged(int(&pair - pairs.data()), seconds >= 0);
 }
 
 void OnAirStatus::layout(const DesignLayout::Fit &fit)

@@ -58,12 +58,29 @@ public:
     // Places and sizes lamps, legends and peak marks for a window laid out with `fit`.
     void layout(const DesignLayout::Fit &fit);
 
+    // What the lamps stand on, for the network side; times are on this status's monotonic
+    // clock, whose now is clockMs().
+    qint64 clockMs() const { return now(); }
+    const LinkWatch &linkWatch() const { return watch; }
+    const QString &input() const { return inputName; }
+    quint64 bytesDropped() const { return dropped; }
+    quint64 datagramsRefused() const { return refused; }
+    const OverLatch &overLatch(int pair) const { return pairs[pair].over; }
+    const SilenceDetector &silenceDetector(int pair) const { return pairs[pair].silence; }
+
     VexoLamp *linkLamp() const { return link_; }
     VexoLamp *overLamp(int pair) const { return pairs[pair].overLamp; }
     VexoLamp *silenceLamp(int pair) const { return pairs[pair].silenceLamp; }
     VexoLamp *linkMark(int pair) const { return pairs[pair].mark; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+signals:
+    // The alarms, as their lamps change: the link's state, a pair's silence raised or
+    // cleared, a new over on a pair (with the count latched so far).
+    void linkChanged(LinkWatch::State state);
+    void silenceChanged(int pair, bool raised);
+    void overLatched(int pair, int overs);
 
 private:
     // A stereo pair (programme, sub, control room): its meters, its lamps and the legend across

@@ -55,11 +55,17 @@ void ClockStatus::setShowSync(bool show)
 
 void ClockStatus::secondTick(qint64 nowMs)
 {
+    const bool wasSynced = sync.synchronised();
     if (sync.tick())
         showSync();
     showEnd();
+    const CountDown::State was = countDown.state();
     if (countDown.update(nowMs) || countDown.state() == CountDown::TimeUp)
         showCountDown();
+    if (sync.synchronised() != wasSynced)
+        emit syncChanged(sync.synchronised());
+    if (was == CountDown::Running && countDown.state() == CountDown::TimeUp)
+        emit timeUp();
 }
 
 void ClockStatus::startCountDown(int seconds, qint64 nowMs)

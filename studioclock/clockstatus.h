@@ -35,12 +35,19 @@ public:
     const CountDown &countDownState() const { return countDown; }
 
     ClockSyncWatch &syncWatch() { return sync; }
+    const ClockSyncWatch &syncWatch() const { return sync; }
 
     void layout(const DesignLayout::Fit &fit);
 
     VexoLamp *syncLamp() const { return syncLamp_; }
     VexoLamp *endLamp() const { return endLamp_; }
     VexoLamp *countDownLamp() const { return countDownLamp_; }
+
+signals:
+    // The alarms, as their lamps change: the clock lost or regained its synchronisation, a
+    // count-down reached zero.
+    void syncChanged(bool synchronised);
+    void timeUp();
 
 private:
     void showSync();

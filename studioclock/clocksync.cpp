@@ -70,6 +70,7 @@ bool ClockSyncWatch::refresh()
 {
     secondsToNext = IntervalSeconds;
     const KernelClock kernel = read();
+    last = kernel;
     const bool nowSynced = ClockSync::synchronised(kernel);
     const QString nowText = ClockSync::legend(kernel);
     if (nowSynced == synced && nowText == text)

@@ -49,9 +49,12 @@ public:
 
     bool synchronised() const { return synced; }
     const QString &legend() const { return text; }
+    // The kernel's last answer, with its error figures.
+    const KernelClock &lastReading() const { return last; }
 
 private:
     Reader read;
+    KernelClock last;
     int secondsToNext = 0;
     bool synced = false;
     QString text;

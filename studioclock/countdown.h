@@ -24,6 +24,9 @@ public:
     int length() const { return lengthSeconds; }
     // Whole seconds still to go while running; 0 when time is up.
     int secondsLeft() const { return left; }
+    // The wall clock's second (since the epoch) at which it reaches zero; meaningful while
+    // not idle.
+    qint64 endsAtSecond() const { return endSecond; }
     // "0:10", "3:00", "1:00:00"; "TIME UP" when time is up, empty when idle.
     QString text() const;
 

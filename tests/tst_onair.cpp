@@ -176,10 +176,12 @@ void TestOnAir::displaySettingsAreKept()
     menu.reset();
     QCOMPARE(entries, (QStringList{QStringLiteral("Communication\u2026"),
                                    QStringLiteral("Display settings\u2026"),
+                                   QStringLiteral("Remote access\u2026"),
                                    QStringLiteral("End time\u2026"),
                                    QStringLiteral("Count down\u2026"),
                                    QStringLiteral("Restart count-down"),
                                    QStringLiteral("Reset peaks and overs"),
+                                   QStringLiteral("ON AIR"),
                                    QStringLiteral("Full screen")}));
 
     ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {

@@ -51,6 +51,7 @@ private slots:
     void extremeScalesPaint_data();
     void extremeScalesPaint();
     void backgroundImageFromEnvironment();
+    void peakMarkReadAndSet();
     void metaObjectNamesAndAliases();
 };
 
@@ -617,6 +618,24 @@ void TestPPMMeter::backgroundImageFromEnvironment()
     qunsetenv("ORVANE_TEST_SKIN");
 }
 
+void TestPPMMeter::peakMarkReadAndSet()
+{
+    VexoPPMMeter meter;
+    meter.resize(16, 200);
+    meter.dBPosition = -30.0;
+    meter.CalculateMeter();
+    // No mark shown: the scale's bottom.
+    QCOMPARE(meter.getPeakdB(), -50.0);
+    meter.setPeakHold(true);
+    QCOMPARE(meter.getPeakdB(), -30.0);
+    QVERIFY(meter.setProperty("PeakdB", -10.0));
+    QCOMPARE(meter.property("PeakdB").toDouble(), -10.0);
+    QCOMPARE(meter.peakHeight(), VexoPPMMeter::barHeightFor(-10.0, 200, -50.0, 5.0, true));
+    // Never below the bar.
+    meter.setPeakdB(-40.0);
+    QCOMPARE(meter.getPeakdB(), -30.0);
+}
+
 void TestPPMMeter::metaObjectNamesAndAliases()
 {
     const QMetaObject &meta = VexoPPMMeter::staticMetaObject;
@@ -627,6 +646,7 @@ void TestPPMMeter::metaObjectNamesAndAliases()
         "MaxBackgroundColor", "MinBackgroundColor", "SkinEnvironmentVariable",
         "PPMMeterBackgroundFileName", "PeakHold",       "PeakHoldTime",
         "PeakFallPerSecond",  "PeakColor",          "PeakMarkHeight",
+        "PeakdB",
     };
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {

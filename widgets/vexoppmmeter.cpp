@@ -210,6 +210,22 @@ void VexoPPMMeter::stepPeak()
     PeakHeight = next;
 }
 
+double VexoPPMMeter::getPeakdB() const
+{
+    return PeakHold && PeakHeight > 0 ? qMax(MindBPosition, Peak.db) : MindBPosition;
+}
+
+void VexoPPMMeter::setPeakdB(double db)
+{
+    if (db == Peak.db)
+        return;
+    Peak.db = db;
+    Peak.heldSinceMs = Peak.steppedMs = peakClock();
+    // The mark's rows are repainted where it was and where it goes.
+    if (PeakHold)
+        stepPeak();
+}
+
 void VexoPPMMeter::resetPeak()
 {
     Peak = PeakHoldState();

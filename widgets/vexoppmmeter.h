@@ -39,6 +39,9 @@ class VexoPPMMeter : public QWidget
     Q_PROPERTY(double PeakFallPerSecond READ getPeakFallPerSecond WRITE setPeakFallPerSecond)
     Q_PROPERTY(QColor PeakColor READ getPeakColor WRITE setPeakColor)
     Q_PROPERTY(int PeakMarkHeight READ getPeakMarkHeight WRITE setPeakMarkHeight)
+    // The level the peak mark stands for; the scale's bottom while no mark shows. Set, the
+    // mark stands there from now on for the hold time (never below the bar).
+    Q_PROPERTY(double PeakdB READ getPeakdB WRITE setPeakdB)
 
 public:
     explicit VexoPPMMeter(QWidget *parent = nullptr);
@@ -89,6 +92,8 @@ public:
     void setPeakColor(const QColor &color);
     int getPeakMarkHeight() const { return PeakMarkHeight; }
     void setPeakMarkHeight(int rows);
+    double getPeakdB() const;
+    void setPeakdB(double db);
 
     // The monotonic milliseconds the peak mark's timing follows; tests put a clock of their
     // own here. Shared by all meters, so that a pair's marks fall together.
