@@ -30,6 +30,7 @@ int usageError(const QString &message)
 
 int main(int argc, char **argv)
 {
+    ignoreBrokenPipes();
     Trace::begin();
 
     // Everything here is painted by the raster engine. Left to itself, the X11 platform sets up
