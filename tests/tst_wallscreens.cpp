@@ -202,6 +202,11 @@ void TestWallScreens::badCommandLineIsRefused_data()
     QTest::newRow("no screen of that name") << QStringList({ "--screen", "HDMI-9" })
                                             << "--screen HDMI-9: no such screen";
     QTest::newRow("unknown option") << QStringList({ "--kiosk" }) << "Unknown option 'kiosk'";
+    // Qt's own options, which it takes itself: the last -display counts.
+    QTest::newRow("a display that does not open")
+        << QStringList({ "-display", ":9999" }) << "could not connect to display :9999";
+    QTest::newRow("a platform that does not exist")
+        << QStringList({ "-platform", "nosuch" }) << "platform plugin \"nosuch\"";
 }
 
 void TestWallScreens::badCommandLineIsRefused()
