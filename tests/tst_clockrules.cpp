@@ -154,7 +154,8 @@ void TestClockRules::countDown_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<qint64>("startAt");
-    QTest::addColumn<qint64>("at");
+    QTest::addColumn<qint64>("at"); // on the elapsed-time clock, which runs with the wall clock
+    QTest::addColumn<qint64>("wallStep"); // how far the wall clock was set since the start
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("left");
     QTest::addColumn<QString>("text");
@@ -162,30 +163,36 @@ void TestClockRules::countDown_data()
     const int running = CountDown::Running;
     const int up = CountDown::TimeUp;
     const int idle = CountDown::Idle;
-    QTest::newRow("just started") << 10 << Noon << Noon << running << 10 << QStringLiteral("0:10");
-    QTest::newRow("a second later") << 10 << Noon << Noon + 1001 << running << 9
+    QTest::newRow("just started") << 10 << Noon << Noon << 0LL << running << 10
+                                  << QStringLiteral("0:10");
+    QTest::newRow("a second later") << 10 << Noon << Noon + 1001 << 0LL << running << 9
                                     << QStringLiteral("0:09");
-    QTest::newRow("last second") << 10 << Noon << Noon + 9001 << running << 1
+    QTest::newRow("last second") << 10 << Noon << Noon + 9001 << 0LL << running << 1
                                  << QStringLiteral("0:01");
-    QTest::newRow("zero: time up") << 10 << Noon << Noon + 10001 << up << 0
+    QTest::newRow("zero: time up") << 10 << Noon << Noon + 10001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("still time up") << 10 << Noon << Noon + 14001 << up << 0
+    QTest::newRow("still time up") << 10 << Noon << Noon + 14001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("then it ends") << 10 << Noon << Noon + 15001 << idle << 0 << QString();
+    QTest::newRow("then it ends") << 10 << Noon << Noon + 15001 << 0LL << idle << 0 << QString();
     // It keeps step with the clock: started at .4 it counts from the second before, at .6
     // from the second after.
-    QTest::newRow("started at .4") << 10 << Noon + 400 << Noon + 10001 << up << 0
+    QTest::newRow("started at .4") << 10 << Noon + 400 << Noon + 10001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("started at .6") << 10 << Noon + 600 << Noon + 10001 << running << 1
+    QTest::newRow("started at .6") << 10 << Noon + 600 << Noon + 10001 << 0LL << running << 1
                                    << QStringLiteral("0:01");
-    QTest::newRow("three minutes") << 180 << Noon << Noon + 23001 << running << 157
+    QTest::newRow("three minutes") << 180 << Noon << Noon + 23001 << 0LL << running << 157
                                    << QStringLiteral("2:37");
-    QTest::newRow("over an hour") << 3700 << Noon << Noon + 1 << running << 3700
+    QTest::newRow("over an hour") << 3700 << Noon << Noon + 1 << 0LL << running << 3700
                                   << QStringLiteral("1:01:40");
-    QTest::newRow("clock set back: no longer than its length")
-        << 10 << Noon << Noon - 60000 << running << 10 << QStringLiteral("0:10");
-    QTest::newRow("clock set far ahead: over") << 10 << Noon << Noon + 3600000 << idle << 0
-                                               << QString();
+    // A count-down measures elapsed time: setting the clock changes nothing of what is left.
+    QTest::newRow("clock set back a minute at the start: no longer than its length")
+        << 10 << Noon << Noon << -60000LL << running << 10 << QStringLiteral("0:10");
+    QTest::newRow("clock set back an hour with 2:52 left")
+        << 180 << Noon << Noon + 8001 << -3600000LL << running << 172 << QStringLiteral("2:52");
+    QTest::newRow("clock set back 2 s with 2:52 left")
+        << 180 << Noon << Noon + 8001 << -2000LL << running << 172 << QStringLiteral("2:52");
+    QTest::newRow("clock set an hour ahead with 2:52 left")
+        << 180 << Noon << Noon + 8001 << 3600000LL << running << 172 << QStringLiteral("2:52");
 }
 
 void TestClockRules::countDown()
@@ -193,19 +200,20 @@ void TestClockRules::countDown()
     QFETCH(int, length);
     QFETCH(qint64, startAt);
     QFETCH(qint64, at);
+    QFETCH(qint64, wallStep);
     QFETCH(int, state);
     QFETCH(int, left);
     QFETCH(QString, text);
     CountDown c;
-    c.start(length, startAt);
+    c.start(length, startAt, startAt);
     QCOMPARE(c.state(), CountDown::Running);
-    c.update(at);
+    c.update(at + wallStep, at);
     QCOMPARE(int(c.state()), state);
     QCOMPARE(c.secondsLeft(), left);
     QCOMPARE(c.text(), text);
     c.cancel();
     QCOMPARE(c.state(), CountDown::Idle);
-    QVERIFY(!c.update(at + 1000));
+    QVERIFY(!c.update(at + wallStep + 1000, at + 1000));
 }
 
 void TestClockRules::clockSync_data()

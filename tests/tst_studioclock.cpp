@@ -224,6 +224,9 @@ void TestStudioClock::countDownFromKeyToTimeUp()
 {
     ClockSettings &settings = MainWindowTestAccess::clockSettings(*window);
     settings.countDownSeconds = 180;
+    // Elapsed time passes as the test says.
+    qint64 elapsed = 0;
+    status->setElapsedClock([&elapsed] { return elapsed; });
     setTime(QTime(16, 0, 0));
     QTest::keyClick(window.get(), Qt::Key_C);
     VexoLamp *lamp = status->countDownLamp();
@@ -233,14 +236,21 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     QCOMPARE(analog->getCountDownTime(), 0.0f);
 
     const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    elapsed = 157 * 1000;
     status->secondTick(start + 157 * 1000);
     QCOMPARE(lamp->getText(), QStringLiteral("0:23"));
     QCOMPARE(analog->getCountDownTime(), 23.0f);
+    // The system clock set back an hour: a second later, a second less to go.
+    elapsed = 158 * 1000;
+    status->secondTick(start - 3600 * 1000 + 158 * 1000);
+    QCOMPARE(lamp->getText(), QStringLiteral("0:22"));
 
+    elapsed = 180 * 1000 + 1;
     status->secondTick(start + 180 * 1000 + 1);
     QCOMPARE(lamp->getText(), QStringLiteral("TIME UP"));
     QCOMPARE(analog->getCountDownTime(), 60.0f);
     QVERIFY(isRed(analog->getCountDownColor()));
+    elapsed = 186 * 1000;
     status->secondTick(start + 186 * 1000);
     QVERIFY(lamp->isHidden());
     QCOMPARE(analog->getCountDownTime(), 0.0f);
