@@ -187,6 +187,8 @@ private:
     QString serialErrorText;
     QString udpProblem;
     QString settingsProblem;
+    // A stored end time that could not be read, and was turned off, until one is set.
+    QString endTimeProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
 

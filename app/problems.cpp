@@ -49,7 +49,9 @@ void MainWindow::showProblems()
 {
     // The input's reasons first, then the settings'.
     const QString input = joinedNonEmpty({ serialProblem, udpProblem }, QStringLiteral(", "));
-    const QString text = joinedNonEmpty({ input, settingsProblem }, QStringLiteral(" - "));
+    const QString stored
+        = joinedNonEmpty({ settingsProblem, endTimeProblem }, QStringLiteral(", "));
+    const QString text = joinedNonEmpty({ input, stored }, QStringLiteral(" - "));
     if (text.isEmpty()) {
         if (problemLabel)
             problemLabel->hide();

@@ -54,7 +54,10 @@ void MainWindow::readSettings()
     restorePlacement(settings.value(QStringLiteral("current_screen")).toInt(),
                      settings.value(QStringLiteral("geometry")).toByteArray());
     displaySettings = DisplaySettings::read(settings);
-    clockSettings = ClockSettings::read(settings);
+    bool endUnreadable = false;
+    clockSettings = ClockSettings::read(settings, &endUnreadable);
+    if (endUnreadable)
+        setProblem(endTimeProblem, tr("end time unreadable, off"));
 }
 
 bool MainWindow::writeSettings(int lockWaitMs)

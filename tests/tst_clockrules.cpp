@@ -291,22 +291,34 @@ void TestClockRules::clockGroupReadsBack_data()
     QTest::addColumn<QTime>("daily");
     QTest::addColumn<QTime>("hourly");
     QTest::addColumn<int>("countDown");
+    QTest::addColumn<bool>("endUnreadable");
 
     const ClockSettings d;
+    const int off = ClockSettings::EndOff;
+    const int daily = ClockSettings::EndDaily;
     QTest::newRow("missing") << QString() << int(d.endMode) << d.endDaily << d.endHourly
-                             << d.countDownSeconds;
+                             << d.countDownSeconds << false;
     QTest::newRow("daily") << QStringLiteral("end_mode=daily\nend_daily=17:59:50\ncount_down=180\n")
-                           << int(ClockSettings::EndDaily) << QTime(17, 59, 50) << d.endHourly
-                           << 180;
+                           << daily << QTime(17, 59, 50) << d.endHourly << 180 << false;
     QTest::newRow("hourly") << QStringLiteral("end_mode=hourly\nend_hourly=59:50\n")
                             << int(ClockSettings::EndHourly) << d.endDaily << QTime(0, 59, 50)
-                            << d.countDownSeconds;
+                            << d.countDownSeconds << false;
     QTest::newRow("nonsense") << QStringLiteral("end_mode=weekly\nend_daily=25:00:00\n"
                                                 "end_hourly=61:00\ncount_down=-5\n")
-                              << int(ClockSettings::EndOff) << d.endDaily << d.endHourly
-                              << d.countDownSeconds;
+                              << off << d.endDaily << d.endHourly << d.countDownSeconds << false;
     QTest::newRow("count-down too long") << QStringLiteral("count_down=86400\n") << int(d.endMode)
-                                         << d.endDaily << d.endHourly << d.countDownSeconds;
+                                         << d.endDaily << d.endHourly << d.countDownSeconds
+                                         << false;
+    QTest::newRow("midnight as schedules write it")
+        << QStringLiteral("end_mode=daily\nend_daily=24:00:00\n") << daily << QTime(0, 0, 0)
+        << d.endHourly << d.countDownSeconds << false;
+    QTest::newRow("single-digit hour") << QStringLiteral("end_mode=daily\nend_daily=7:05:09\n")
+                                       << daily << QTime(7, 5, 9) << d.endHourly
+                                       << d.countDownSeconds << false;
+    // Never an invented end time: off, and said.
+    QTest::newRow("daily end time that cannot be read")
+        << QStringLiteral("end_mode=daily\nend_daily=23:59:60\n") << off << d.endDaily
+        << d.endHourly << d.countDownSeconds << true;
 }
 
 void TestClockRules::clockGroupReadsBack()
@@ -316,6 +328,7 @@ void TestClockRules::clockGroupReadsBack()
     QFETCH(QTime, daily);
     QFETCH(QTime, hourly);
     QFETCH(int, countDown);
+    QFETCH(bool, endUnreadable);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clock.conf"));
     {
@@ -324,11 +337,13 @@ void TestClockRules::clockGroupReadsBack()
         f.write("[clock]\n" + file.toUtf8());
     }
     QSettings settings(path, QSettings::IniFormat);
-    const ClockSettings c = ClockSettings::read(settings);
+    bool unreadable = !endUnreadable;
+    const ClockSettings c = ClockSettings::read(settings, &unreadable);
     QCOMPARE(int(c.endMode), mode);
     QCOMPARE(c.endDaily, daily);
     QCOMPARE(c.endHourly, hourly);
     QCOMPARE(c.countDownSeconds, countDown);
+    QCOMPARE(unreadable, endUnreadable);
     // What it writes, it reads back the same.
     c.write(settings);
     settings.sync();
