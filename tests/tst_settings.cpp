@@ -312,6 +312,17 @@ void TestSettings::handWrittenFileReadAsMeant_data()
     QTest::newRow("caption with an unquoted comma")
         << QByteArray("labelMeter2=Studio, Left") << "labelMeter2"
         << QStringLiteral("Studio, Left");
+    // Characters beyond the basic plane, each kind as a hand writes it: the next start shows
+    // them, and the file written back holds them still.
+    QTest::newRow("raw UTF-8 caption with an emoji")
+        << QByteArray("labelMeter1=\xc3\x89t\xc3\xa9 \xf0\x9f\x8e\xa4") << "labelMeter1"
+        << QString::fromUtf8("\xc3\x89t\xc3\xa9 \xf0\x9f\x8e\xa4");
+    QTest::newRow("raw UTF-8 caption with a musical symbol")
+        << QByteArray("labelMeter2=\xf0\x9d\x84\x9e Strings") << "labelMeter2"
+        << QString::fromUtf8("\xf0\x9d\x84\x9e Strings");
+    QTest::newRow("raw UTF-8 caption with an ideograph of the second plane")
+        << QByteArray("labelMeter3=\xf0\xa0\x9c\x8e") << "labelMeter3"
+        << QString::fromUtf8("\xf0\xa0\x9c\x8e");
     QTest::newRow("caption as earlier versions stored it")
         << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3"
         << QStringLiteral("Pr\u00f6g \u20ac");
@@ -363,8 +374,11 @@ void TestSettings::handWrittenFileReadAsMeant()
         MainWindow window;
         QCOMPARE(shown(window), meant);
     }
-    if (key.startsWith(QLatin1String("label")))
+    if (key.startsWith(QLatin1String("label"))) {
         QCOMPARE(storedValues().value(key).toString(), meant);
+        // The file itself, not what this process keeps of it.
+        QVERIFY2(settingsFileBytes().contains(meant.toUtf8()), settingsFileBytes().constData());
+    }
 }
 
 void TestSettings::geometryKeptWithinScreens_data()
