@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settingsstore.h"
 #include "comm/framestream.h"
 #include "comm/release.h"
 #include "dialogs/clocksettings.h"
@@ -96,9 +97,12 @@ private:
     std::array<QWidget *, 14> designedWidgets() const;
 
     void readSettings();
-    // Stores everything unless the store cannot take it now; then it says so and tries again
-    // later. Waits at most `lockWaitMs` for another writer's lock.
+    // Stores what this window changed since it read or last stored the settings, and its place,
+    // unless the store cannot take it now; then it says so and tries again later. Waits at
+    // most `lockWaitMs` for another writer's lock.
     bool writeSettings(int lockWaitMs = 0);
+    // Every setting as this window holds it now.
+    SettingsStore::Values heldSettings();
     // Puts the window where the settings had it, or where it can be seen.
     void restorePlacement(int storedScreen, const QByteArray &geometry);
     void fitToDesktop();
@@ -191,6 +195,10 @@ private:
     QString endTimeProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
+
+    // The settings as this window held them when it last read or stored them: what differs
+    // from them now is what it changed.
+    SettingsStore::Values storedSettings;
 
     // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
     FullScreenControl fullScreen;

@@ -96,4 +96,26 @@ QString textFromValue(const QVariant &value)
     return value.toString();
 }
 
+Values valuesWrittenBy(const std::function<void(QSettings &)> &write)
+{
+    // Without a file name the object keeps what it is given and has nowhere to store it. Such
+    // objects may share their keys while two exist, so it starts and ends empty.
+    QSettings scratch(QString(), QSettings::IniFormat);
+    scratch.clear();
+    write(scratch);
+    Values values;
+    for (const QString &key : scratch.allKeys())
+        values.insert(key, scratch.value(key));
+    scratch.clear();
+    return values;
+}
+
+void putChanged(QSettings &settings, const Values &before, const Values &now)
+{
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (before.value(it.key()) != it.value() || !settings.contains(it.key()))
+            settings.setValue(it.key(), it.value());
+    }
+}
+
 } // namespace SettingsStore
