@@ -113,17 +113,18 @@ void TestWallScreens::opensOnAVisibleScreen_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<bool>("lostInStore"); // a geometry far right of every screen is stored
     QTest::addColumn<QRect>("expected");
+    QTest::addColumn<int>("storedScreen"); // what the program stores at its end
 
     QTest::newRow("no options, empty store: the first screen's corner, as ever")
-        << QStringList() << false << QRect(0, 0, 986, 580);
+        << QStringList() << false << QRect(0, 0, 986, 580) << 0;
     QTest::newRow("stored off every screen: centred on the primary")
-        << QStringList() << true << centred(First);
+        << QStringList() << true << centred(First) << 0;
     QTest::newRow("--screen 1: centred on the second")
-        << QStringList({ "--screen", "1" }) << false << centred(Second);
+        << QStringList({ "--screen", "1" }) << false << centred(Second) << 1;
     QTest::newRow("--fullscreen fills the first") << QStringList({ "--fullscreen" }) << false
-                                                  << First;
+                                                  << First << 0;
     QTest::newRow("--fullscreen --screen 1 fills the second")
-        << QStringList({ "--fullscreen", "--screen", "1" }) << true << Second;
+        << QStringList({ "--fullscreen", "--screen", "1" }) << true << Second << 1;
 }
 
 void TestWallScreens::opensOnAVisibleScreen()
@@ -131,6 +132,7 @@ void TestWallScreens::opensOnAVisibleScreen()
     QFETCH(QStringList, options);
     QFETCH(bool, lostInStore);
     QFETCH(QRect, expected);
+    QFETCH(int, storedScreen);
 
     // A settings folder of its own, serial-only: nothing is ever broadcast.
     QTemporaryDir config;
@@ -190,6 +192,12 @@ void TestWallScreens::opensOnAVisibleScreen()
     }
     QCOMPARE(seen, expected);
     QVERIFY(program.state() == QProcess::Running);
+
+    // Both heads start at the origin: only the window system knows which one holds the window.
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    QSettings stored(config.path() + QStringLiteral("/Vexo/Unknown.conf"), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("current_screen")).toInt(), storedScreen);
 }
 
 void TestWallScreens::badCommandLineIsRefused_data()
