@@ -42,6 +42,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The pictures are never scaled beyond an 8K screen, and the window grows no larger, whoever
+    // asks (a stored geometry, -qwindowgeometry, a window manager's whim): it would otherwise
+    // cost gigabytes, and its backing store could not be shown.
+    static constexpr QSize MaxPictureSize { 7680, 4320 };
+
     // Shows the window for the first time: on `screen` when that is a screen's index (else
     // where the settings put it), and in full screen when asked or when the display settings
     // say so.
