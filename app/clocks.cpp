@@ -80,6 +80,7 @@ void MainWindow::openEndTime()
     CEndTimeDialog dialog(this, &clockSettings);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    setProblem(endTimeProblem, QString());
     clockStatus->apply(clockSettings);
     writeSettings();
     publishRemote();

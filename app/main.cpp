@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QVector>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -26,10 +28,54 @@ int usageError(const QString &message)
     return CommandLine::UsageStatus;
 }
 
+// What the toolkit says while it opens the window system is held back until it is known
+// whether that worked. Where it cannot (a display that does not open, a platform plugin that
+// does not exist) the toolkit aborts the program; that is a command line or an environment
+// that does not make sense, and is answered as one.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QVector<HeldMessage> heldMessages;
+QtMessageHandler passMessagesOn = nullptr;
+
+void holdWhileOpening(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        heldMessages.append({ type, QByteArray(context.category), text });
+        return;
+    }
+    // The platform's own words say best what failed; the toolkit's last words only that
+    // something did.
+    QString reason = text.section(QLatin1Char('\n'), 0, 0);
+    for (const HeldMessage &held : qAsConst(heldMessages)) {
+        if (held.category.startsWith("qt.qpa")) {
+            reason = held.text;
+            break;
+        }
+    }
+    std::fprintf(stderr, "orvane-meters: cannot open the window system: %s\n", qPrintable(reason));
+    std::fflush(stderr);
+    std::_Exit(CommandLine::UsageStatus);
+}
+
+void passHeldMessagesOn()
+{
+    qInstallMessageHandler(passMessagesOn);
+    for (const HeldMessage &held : qAsConst(heldMessages)) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        passMessagesOn(held.type, context, held.text);
+    }
+    heldMessages.clear();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    ignoreBrokenPipes();
     Trace::begin();
 
     // Everything here is painted by the raster engine. Left to itself, the X11 platform sets up
@@ -52,7 +98,9 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    passMessagesOn = qInstallMessageHandler(holdWhileOpening);
     QApplication app(argc, argv);
+    passHeldMessagesOn();
     // The application object has taken its own options (-platform, -display, ...) by now.
     const CommandLine options = parseCommandLine(QCoreApplication::arguments());
     if (options.kind == CommandLine::Error)

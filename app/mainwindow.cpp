@@ -75,6 +75,7 @@ MainWindow::MainWindow(QWidget *parent)
     // coordinate system. Where the platform gives the empty menu bar room inside the window it
     // would push the central widget down, so it is hidden.
     ui->menuBar->hide();
+    setMaximumSize(MaxPictureSize);
 
     QCoreApplication::setOrganizationName(QStringLiteral("Vexo"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("vexo.nl"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settingsstore.h"
 #include "comm/framestream.h"
 #include "comm/release.h"
 #include "dialogs/clocksettings.h"
@@ -44,6 +45,11 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // The pictures are never scaled beyond an 8K screen, and the window grows no larger, whoever
+    // asks (a stored geometry, -qwindowgeometry, a window manager's whim): it would otherwise
+    // cost gigabytes, and its backing store could not be shown.
+    static constexpr QSize MaxPictureSize { 7680, 4320 };
 
     // Shows the window for the first time: on `screen` when that is a screen's index (else
     // where the settings put it), and in full screen when asked or when the display settings
@@ -103,9 +109,12 @@ private:
     std::array<QWidget *, 14> designedWidgets() const;
 
     void readSettings();
-    // Stores everything unless the store cannot take it now; then it says so and tries again
-    // later. Waits at most `lockWaitMs` for another writer's lock.
+    // Stores what this window changed since it read or last stored the settings, and its place,
+    // unless the store cannot take it now; then it says so and tries again later. Waits at
+    // most `lockWaitMs` for another writer's lock.
     bool writeSettings(int lockWaitMs = 0);
+    // Every setting as this window holds it now.
+    SettingsStore::Values heldSettings();
     // Puts the window where the settings had it, or where it can be seen.
     void restorePlacement(int storedScreen, const QByteArray &geometry);
     void fitToDesktop();
@@ -208,8 +217,14 @@ private:
     QString udpProblem;
     QString settingsProblem;
     QString remoteProblem;
+    // A stored end time that could not be read, and was turned off, until one is set.
+    QString endTimeProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
+
+    // The settings as this window held them when it last read or stored them: what differs
+    // from them now is what it changed.
+    SettingsStore::Values storedSettings;
 
     // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
     FullScreenControl fullScreen;

@@ -16,10 +16,6 @@
 
 namespace {
 
-// The pictures are never scaled beyond an 8K screen: a window larger than any screen (a
-// stored geometry, a window manager's whim) would otherwise cost gigabytes.
-const QSize MaxPictureSize(7680, 4320);
-
 // Set to "picture" to have the design picture scaled to the window instead of the panel
 // drawn at the window's size.
 const char *const PanelVariable = "ORVANE_PANEL";
@@ -32,7 +28,8 @@ QPixmap drawnPanel(const DesignLayout::Fit &fit, qreal dpr)
     if (qgetenv(PanelVariable) == "picture" || !Panel::canDraw())
         return QPixmap();
     const QSize device(qRound(fit.canvasWidth * dpr), qRound(fit.canvasHeight * dpr));
-    if (device.width() > MaxPictureSize.width() || device.height() > MaxPictureSize.height())
+    if (device.width() > MainWindow::MaxPictureSize.width()
+        || device.height() > MainWindow::MaxPictureSize.height())
         return QPixmap();
     return QPixmap::fromImage(Panel::draw(fit, dpr));
 }

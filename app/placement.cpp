@@ -103,8 +103,16 @@ void MainWindow::fitToDesktop()
 
 int MainWindow::currentScreenNumber()
 {
-    QVector<QRect> areas;
     const QList<QScreen *> screens = QGuiApplication::screens();
+    // The screen that the window system says the window is on, while the window still meets
+    // it. Screens of another X screen, or heads that share the origin, cannot be told apart by
+    // position at all.
+    if (const QWindow *native = windowHandle()) {
+        const int index = screens.indexOf(native->screen());
+        if (index >= 0 && native->screen()->geometry().intersects(frameGeometry()))
+            return index;
+    }
+    QVector<QRect> areas;
     areas.reserve(screens.size());
     for (const QScreen *screen : screens)
         areas.append(screen->availableGeometry());

@@ -54,8 +54,9 @@ void MainWindow::showProblems()
 {
     // The input's reasons first, then the settings'.
     const QString input = joinedNonEmpty({ serialProblem, udpProblem }, QStringLiteral(", "));
-    const QString text
-        = joinedNonEmpty({ input, settingsProblem, remoteProblem }, QStringLiteral(" - "));
+    const QString stored
+        = joinedNonEmpty({ settingsProblem, endTimeProblem }, QStringLiteral(", "));
+    const QString text = joinedNonEmpty({ input, stored, remoteProblem }, QStringLiteral(" - "));
     publishRemote();
     if (text.isEmpty()) {
         if (problemLabel)

@@ -154,6 +154,7 @@ void MainWindow::endTimeFromRemote(ClockSettings::EndMode mode, const QTime &tim
         clockSettings.endDaily = time;
     else if (mode == ClockSettings::EndHourly)
         clockSettings.endHourly = time;
+    setProblem(endTimeProblem, QString());
     clockStatus->apply(clockSettings);
     writeSettings();
     publishRemote();

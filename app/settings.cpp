@@ -27,6 +27,7 @@ void MainWindow::readSettings()
         const std::array<QString, 3> fallbacks = defaultCaptions();
         for (std::size_t i = 0; i < labels.size(); ++i)
             labels[i]->setText(fallbacks[i]);
+        storedSettings = heldSettings();
         return;
     }
 
@@ -55,8 +56,36 @@ void MainWindow::readSettings()
     restorePlacement(settings.value(QStringLiteral("current_screen")).toInt(),
                      settings.value(QStringLiteral("geometry")).toByteArray());
     displaySettings = DisplaySettings::read(settings);
-    clockSettings = ClockSettings::read(settings);
     remoteSettings = RemoteSettings::read(settings);
+    bool endUnreadable = false;
+    clockSettings = ClockSettings::read(settings, &endUnreadable);
+    if (endUnreadable)
+        setProblem(endTimeProblem, tr("end time unreadable, off"));
+    storedSettings = heldSettings();
+}
+
+SettingsStore::Values MainWindow::heldSettings()
+{
+    return SettingsStore::valuesWrittenBy([this](QSettings &settings) {
+        settings.setValue(QStringLiteral("is_server"), commSettings.is_server);
+        settings.setValue(QStringLiteral("use_udp"), commSettings.use_udp);
+        settings.setValue(QStringLiteral("serialport"), commSettings.serialport);
+        settings.setValue(QStringLiteral("server_host"), commSettings.server_host);
+        settings.setValue(QStringLiteral("server_port"), commSettings.server_port);
+        settings.setValue(QStringLiteral("client_host"), commSettings.client_host);
+        settings.setValue(QStringLiteral("client_port"), commSettings.client_port);
+        settings.setValue(QStringLiteral("current_screen"), currentScreenNumber());
+        settings.setValue(QStringLiteral("geometry"), saveGeometry());
+        const std::array<myLabel *, 3> labels = captions();
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            settings.setValue(QString::fromLatin1(CaptionKeys[i]), labels[i]->text());
+        displaySettings.write(settings);
+        clockSettings.write(settings);
+        // A group read with a fault stays as the operator wrote it, to be mended there or in the
+        // dialog, rather than be overwritten with what it fell back to.
+        if (remoteSettings.fault.isEmpty())
+            remoteSettings.write(settings);
+    });
 }
 
 bool MainWindow::writeSettings(int lockWaitMs)
@@ -80,30 +109,19 @@ bool MainWindow::writeSettings(int lockWaitMs)
 
     QSettings settings;
     SettingsStore::prepare(settings);
-    settings.setValue(QStringLiteral("is_server"), commSettings.is_server);
-    settings.setValue(QStringLiteral("use_udp"), commSettings.use_udp);
-    settings.setValue(QStringLiteral("serialport"), commSettings.serialport);
-    settings.setValue(QStringLiteral("server_host"), commSettings.server_host);
-    settings.setValue(QStringLiteral("server_port"), commSettings.server_port);
-    settings.setValue(QStringLiteral("client_host"), commSettings.client_host);
-    settings.setValue(QStringLiteral("client_port"), commSettings.client_port);
-    settings.setValue(QStringLiteral("current_screen"), currentScreenNumber());
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
-    const std::array<myLabel *, 3> labels = captions();
-    for (std::size_t i = 0; i < labels.size(); ++i)
-        settings.setValue(QString::fromLatin1(CaptionKeys[i]), labels[i]->text());
-    displaySettings.write(settings);
-    clockSettings.write(settings);
-    // A group read with a fault stays as the operator wrote it, to be mended there or in the
-    // dialog, rather than be overwritten with what it fell back to.
-    if (remoteSettings.fault.isEmpty())
-        remoteSettings.write(settings);
+    const SettingsStore::Values now = heldSettings();
+    SettingsStore::Values before = storedSettings;
+    // The window's place is stored as it is now, whatever the file says.
+    before.remove(QStringLiteral("current_screen"));
+    before.remove(QStringLiteral("geometry"));
+    SettingsStore::putChanged(settings, before, now);
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         setSettingsProblem(tr("settings not saved"));
         settingsRetryTimer.start();
         return false;
     }
+    storedSettings = now;
     setSettingsProblem(QString());
     return true;
 }

@@ -2,10 +2,13 @@
 
 #include "dialogs/storedvalue.h"
 
+#include <QMap>
 #include <QString>
+#include <QVariant>
+
+#include <functional>
 
 class QSettings;
-class QVariant;
 
 // The rules for touching the settings file without ever hanging the display on it, and for
 // reading values that a person may have written into it by hand.
@@ -33,5 +36,18 @@ using StoredValue::flagFromValue;
 // A text value. A comma outside quotes makes QSettings read a list; a person who writes
 // "Studio, Left" means the text, so the parts are joined the way they were written apart.
 QString textFromValue(const QVariant &value);
+
+// Settings key by key ("labelMeter1", "display/stale_time"), as QSettings stores them.
+using Values = QMap<QString, QVariant>;
+
+// What `write` stores into a QSettings, key by key, without touching any file.
+Values valuesWrittenBy(const std::function<void(QSettings &)> &write);
+
+// Puts into `settings` the values of `now` that differ from `before` (what the program held
+// when it last read or stored them), and those whose key the file lacks. Every other key keeps
+// what the file holds, so that an edit made there by another program, or another instance,
+// survives: on sync QSettings merges only the keys it was given into the file as it finds it
+// then, under its lock.
+void putChanged(QSettings &settings, const Values &before, const Values &now);
 
 } // namespace SettingsStore

@@ -70,7 +70,11 @@ void MainWindow::bindClientSocket()
     // Another program may hold the port for a while; the display takes it when it is free.
     if (udpSocket->bind(QHostAddress::Any, port)) {
         udpRetryTimer.stop();
-        setUdpProblem(QString());
+        // Every frame would be refused as coming from someone else.
+        const QString host = commSettings.client_host;
+        setUdpProblem(!host.isEmpty() && hostFromText(host).isNull()
+                          ? tr("server %1 unreadable").arg(host)
+                          : QString());
         onAir->inputOpened(udpName);
         return;
     }

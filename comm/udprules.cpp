@@ -7,6 +7,11 @@
 
 unsigned portNumberFromText(const QString &text)
 {
+    // toUInt() takes a sign ("+7000"), which binds nothing: the title must not show a port.
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0u;
+    }
     bool ok = false;
     const unsigned number = text.toUInt(&ok, 10);
     return ok ? number : 0u;

@@ -5,7 +5,7 @@
 class QHostAddress;
 class QString;
 
-// Ports are kept as decimal text. A text that is not an unsigned decimal number counts as 0.
+// Ports are kept as decimal text. A text that is not plain decimal digits counts as 0.
 unsigned portNumberFromText(const QString &text);
 // The port actually used, or 0 for no port at all: nothing is bound to it and nothing sent.
 // Plain decimal digits only. Numbers above 65535 keep their low 16 bits (70000 becomes 4464),

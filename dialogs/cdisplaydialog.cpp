@@ -2,6 +2,19 @@
 
 #include "ui_displaydialog.h"
 
+namespace {
+
+// A spin box holds a value rounded to its decimals. A value written by hand with more (a
+// stale time of 0.25 s) is kept as written unless the operator changed what the box shows.
+double changedOr(const QDoubleSpinBox *box, double held)
+{
+    // Rounded the way the box rounds what it is given.
+    const double shown = QString::number(held, 'f', box->decimals()).toDouble();
+    return box->value() == shown ? held : box->value();
+}
+
+} // namespace
+
 CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
     : QDialog(parent)
     , ui(new Ui_CDisplayDialog)
@@ -88,16 +101,19 @@ void CDisplayDialog::on_pushButton_ok_clicked()
     for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>())
         box->interpretText();
 
-    settings->staleSeconds = ui->doubleSpinBox_stale_time->value();
+    settings->staleSeconds = changedOr(ui->doubleSpinBox_stale_time, settings->staleSeconds);
     settings->peakHold = ui->checkBox_peak_hold->isChecked();
     settings->peakHoldUntilReset = ui->radioButton_peak_until_reset->isChecked();
-    settings->peakHoldSeconds = ui->doubleSpinBox_peak_hold_time->value();
-    settings->overThresholdDb = ui->doubleSpinBox_over_threshold->value();
+    settings->peakHoldSeconds
+        = changedOr(ui->doubleSpinBox_peak_hold_time, settings->peakHoldSeconds);
+    settings->overThresholdDb
+        = changedOr(ui->doubleSpinBox_over_threshold, settings->overThresholdDb);
     for (int pair = 0; pair < DisplaySettings::Pairs; ++pair) {
         const SilenceRow row = silenceRow(pair);
         settings->silence[pair].enabled = row.enabled->isChecked();
-        settings->silence[pair].thresholdDb = row.threshold->value();
-        settings->silence[pair].seconds = row.time->value();
+        settings->silence[pair].thresholdDb
+            = changedOr(row.threshold, settings->silence[pair].thresholdDb);
+        settings->silence[pair].seconds = changedOr(row.time, settings->silence[pair].seconds);
     }
     settings->showClockSync = ui->checkBox_show_clock_sync->isChecked();
     settings->startFullScreen = ui->checkBox_start_full_screen->isChecked();

@@ -4,16 +4,15 @@
 
 namespace {
 
-QTime readTime(const QSettings &settings, const QString &key, const QString &format,
-               const QTime &fallback)
+// An invalid time when the text cannot be read.
+QTime readTime(const QSettings &settings, const QString &key, const QString &format)
 {
-    const QTime t = QTime::fromString(settings.value(key).toString().trimmed(), format);
-    return t.isValid() ? t : fallback;
+    return QTime::fromString(settings.value(key).toString().trimmed(), format);
 }
 
 } // namespace
 
-ClockSettings ClockSettings::read(QSettings &settings)
+ClockSettings ClockSettings::read(QSettings &settings, bool *endUnreadable)
 {
     const ClockSettings defaults;
     ClockSettings c;
@@ -25,12 +24,26 @@ ClockSettings ClockSettings::read(QSettings &settings)
         c.endMode = EndHourly;
     else
         c.endMode = EndOff;
-    c.endDaily = readTime(settings, QStringLiteral("end_daily"), QStringLiteral("HH:mm:ss"),
-                          defaults.endDaily);
-    const QTime hourly
-        = readTime(settings, QStringLiteral("end_hourly"), QStringLiteral("mm:ss"), QTime());
+    // A single-digit hour is what it says; schedules write midnight as 24:00:00.
+    QTime daily = readTime(settings, QStringLiteral("end_daily"), QStringLiteral("H:mm:ss"));
+    if (settings.value(QStringLiteral("end_daily")).toString().trimmed()
+        == QLatin1String("24:00:00"))
+        daily = QTime(0, 0, 0);
+    c.endDaily = daily.isValid() ? daily : defaults.endDaily;
+    const QTime hourly = readTime(settings, QStringLiteral("end_hourly"), QStringLiteral("mm:ss"));
     c.endHourly
         = hourly.isValid() ? QTime(0, hourly.minute(), hourly.second()) : defaults.endHourly;
+    // A missing value is the default's, as everywhere; one that is there and cannot be read
+    // is no end time at all.
+    const auto unreadableKey = [&settings](const QTime &t, const char *key) {
+        return !t.isValid() && settings.contains(QLatin1String(key));
+    };
+    const bool unreadable = (c.endMode == EndDaily && unreadableKey(daily, "end_daily"))
+        || (c.endMode == EndHourly && unreadableKey(hourly, "end_hourly"));
+    if (unreadable)
+        c.endMode = EndOff;
+    if (endUnreadable)
+        *endUnreadable = unreadable;
     bool ok = false;
     const int seconds
         = settings.value(QStringLiteral("count_down")).toString().trimmed().toInt(&ok);

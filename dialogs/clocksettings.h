@@ -23,7 +23,9 @@ struct ClockSettings
     static constexpr int MinCountDownSeconds = 1;
     static constexpr int MaxCountDownSeconds = 24 * 3600 - 1;
 
-    static ClockSettings read(QSettings &settings);
+    // An end time in use that is stored but cannot be read turns the end time off rather than
+    // inventing one; `endUnreadable` then says so.
+    static ClockSettings read(QSettings &settings, bool *endUnreadable = nullptr);
     void write(QSettings &settings) const;
 
     bool operator==(const ClockSettings &other) const;

@@ -9,12 +9,21 @@
 #include <QRect>
 #include <QWidget>
 
+#include <ctime>
+
 namespace {
 
 // The analog clock's count-down arc covers the last minute.
 constexpr int ArcSeconds = 60;
 // The end-time lamp turns red with the clock's approach arc.
 constexpr int ApproachSeconds = 15;
+
+qint64 bootTimeMs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 } // namespace
 
@@ -24,6 +33,7 @@ ClockStatus::ClockStatus(QWidget *window, VexoAnalogClock *clock)
     , syncLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_sync")))
     , endLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_end_time")))
     , countDownLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_count_down")))
+    , elapsedClock(bootTimeMs)
 {
     endLamp_->hide();
     countDownLamp_->hide();
@@ -60,7 +70,7 @@ void ClockStatus::secondTick(qint64 nowMs)
         showSync();
     showEnd();
     const CountDown::State was = countDown.state();
-    if (countDown.update(nowMs) || countDown.state() == CountDown::TimeUp)
+    if (countDown.update(nowMs, elapsedClock()) || countDown.state() == CountDown::TimeUp)
         showCountDown();
     if (sync.synchronised() != wasSynced)
         emit syncChanged(sync.synchronised());
@@ -68,9 +78,14 @@ void ClockStatus::secondTick(qint64 nowMs)
         emit timeUp();
 }
 
+void ClockStatus::setElapsedClock(ElapsedClock clock)
+{
+    elapsedClock = std::move(clock);
+}
+
 void ClockStatus::startCountDown(int seconds, qint64 nowMs)
 {
-    countDown.start(seconds, nowMs);
+    countDown.start(seconds, nowMs, elapsedClock());
     showCountDown();
 }
 

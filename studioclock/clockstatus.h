@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class VexoAnalogClock;
 class VexoLamp;
 class QWidget;
@@ -28,6 +30,12 @@ public:
 
     // `nowMs` is the wall clock's time, read just after a second boundary.
     void secondTick(qint64 nowMs);
+
+    // Milliseconds of elapsed time, which the count-down measures: the system's clock that
+    // runs on through a suspend and that no setting of the time moves, unless a test gives
+    // another.
+    using ElapsedClock = std::function<qint64()>;
+    void setElapsedClock(ElapsedClock clock);
 
     void startCountDown(int seconds, qint64 nowMs);
     void cancelCountDown();
@@ -63,6 +71,7 @@ private:
     ClockSettings settings;
     ClockSyncWatch sync;
     CountDown countDown;
+    ElapsedClock elapsedClock;
     bool showSyncLamp = true;
     // The window's layout, kept for placing the lamps when one appears or goes.
     DesignLayout::Fit fit_ = DesignLayout::atDesignSize();

@@ -16,13 +16,14 @@ qint64 secondOf(qint64 ms)
 
 } // namespace
 
-void CountDown::start(int seconds, qint64 nowMs)
+void CountDown::start(int seconds, qint64 wallMs, qint64 elapsedMs)
 {
     lengthSeconds = qMax(ClockSettings::MinCountDownSeconds, seconds);
-    endSecond = secondOf(nowMs) + lengthSeconds;
+    const qint64 toWholeSecond = secondOf(wallMs) * 1000 - wallMs;
+    endMs = elapsedMs + toWholeSecond + qint64(lengthSeconds) * 1000;
     current = Running;
     left = lengthSeconds;
-    update(nowMs);
+    update(wallMs, elapsedMs);
 }
 
 void CountDown::cancel()
@@ -31,15 +32,18 @@ void CountDown::cancel()
     left = 0;
 }
 
-bool CountDown::update(qint64 nowMs)
+bool CountDown::update(qint64 wallMs, qint64 elapsedMs)
 {
     if (current == Idle)
         return false;
     const State was = current;
     const int wasLeft = left;
-    const qint64 toGo = endSecond - secondOf(nowMs);
+    // The wall clock's seconds from now to the end as it reads now: a step of the wall clock
+    // moves the moments at which they change, never the end.
+    endSecond = secondOf(wallMs + (endMs - elapsedMs));
+    const qint64 toGo = endSecond - secondOf(wallMs);
     if (toGo > 0) {
-        // A clock set back while counting must not lengthen the count beyond its start.
+        // Never more than its length, whatever reading it is given.
         left = int(qMin<qint64>(toGo, lengthSeconds));
         current = Running;
     } else if (toGo > -TimeUpSeconds) {

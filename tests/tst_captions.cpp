@@ -87,6 +87,10 @@ void TestCaptions::editByClick_data()
         << 3 << int(Qt::LeftButton) << false << "" << true << "CRM" << true;
     QTest::newRow("caption 1 wider than its label stays whole")
         << 1 << int(Qt::LeftButton) << true << wide << true << wide << true;
+    const QString beyondBasicPlane = QString::fromUtf8("A\xf0\x9d\x84\x9e" "B\xf0\x9f\x8e\xa4" "C");
+    QTest::newRow("caption 2 with characters beyond the basic plane")
+        << 2 << int(Qt::LeftButton) << true << beyondBasicPlane << true << beyondBasicPlane
+        << true;
 }
 
 void TestCaptions::editByClick()
@@ -122,7 +126,12 @@ void TestCaptions::editByClick()
             } else {
                 QTest::keyClick(edit, Qt::Key_End);
             }
-            QTest::keyClicks(edit, typed);
+            // QTest types Latin-1 keys only; other characters come as an input method commits
+            // them, as text.
+            if (QString::fromLatin1(typed.toLatin1()) == typed)
+                QTest::keyClicks(edit, typed);
+            else
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, typed, Qt::NoModifier);
         }
         auto *buttons = dialog->findChild<QDialogButtonBox *>();
         const auto which = pressOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
@@ -153,6 +162,8 @@ void TestCaptions::editByClick()
         for (const QString &k : AllKeys)
             QVERIFY2(file.contains(k), qPrintable(k));
         QCOMPARE(file.value(key).toString(), expected);
+        // The file itself, not what this process keeps of it.
+        QVERIFY2(settingsFileBytes().contains(expected.toUtf8()), settingsFileBytes().constData());
     } else {
         QVERIFY2(file.allKeys().isEmpty(), qPrintable(file.allKeys().join(',')));
     }

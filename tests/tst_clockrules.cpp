@@ -154,7 +154,8 @@ void TestClockRules::countDown_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<qint64>("startAt");
-    QTest::addColumn<qint64>("at");
+    QTest::addColumn<qint64>("at"); // on the elapsed-time clock, which runs with the wall clock
+    QTest::addColumn<qint64>("wallStep"); // how far the wall clock was set since the start
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("left");
     QTest::addColumn<QString>("text");
@@ -162,30 +163,36 @@ void TestClockRules::countDown_data()
     const int running = CountDown::Running;
     const int up = CountDown::TimeUp;
     const int idle = CountDown::Idle;
-    QTest::newRow("just started") << 10 << Noon << Noon << running << 10 << QStringLiteral("0:10");
-    QTest::newRow("a second later") << 10 << Noon << Noon + 1001 << running << 9
+    QTest::newRow("just started") << 10 << Noon << Noon << 0LL << running << 10
+                                  << QStringLiteral("0:10");
+    QTest::newRow("a second later") << 10 << Noon << Noon + 1001 << 0LL << running << 9
                                     << QStringLiteral("0:09");
-    QTest::newRow("last second") << 10 << Noon << Noon + 9001 << running << 1
+    QTest::newRow("last second") << 10 << Noon << Noon + 9001 << 0LL << running << 1
                                  << QStringLiteral("0:01");
-    QTest::newRow("zero: time up") << 10 << Noon << Noon + 10001 << up << 0
+    QTest::newRow("zero: time up") << 10 << Noon << Noon + 10001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("still time up") << 10 << Noon << Noon + 14001 << up << 0
+    QTest::newRow("still time up") << 10 << Noon << Noon + 14001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("then it ends") << 10 << Noon << Noon + 15001 << idle << 0 << QString();
+    QTest::newRow("then it ends") << 10 << Noon << Noon + 15001 << 0LL << idle << 0 << QString();
     // It keeps step with the clock: started at .4 it counts from the second before, at .6
     // from the second after.
-    QTest::newRow("started at .4") << 10 << Noon + 400 << Noon + 10001 << up << 0
+    QTest::newRow("started at .4") << 10 << Noon + 400 << Noon + 10001 << 0LL << up << 0
                                    << QStringLiteral("TIME UP");
-    QTest::newRow("started at .6") << 10 << Noon + 600 << Noon + 10001 << running << 1
+    QTest::newRow("started at .6") << 10 << Noon + 600 << Noon + 10001 << 0LL << running << 1
                                    << QStringLiteral("0:01");
-    QTest::newRow("three minutes") << 180 << Noon << Noon + 23001 << running << 157
+    QTest::newRow("three minutes") << 180 << Noon << Noon + 23001 << 0LL << running << 157
                                    << QStringLiteral("2:37");
-    QTest::newRow("over an hour") << 3700 << Noon << Noon + 1 << running << 3700
+    QTest::newRow("over an hour") << 3700 << Noon << Noon + 1 << 0LL << running << 3700
                                   << QStringLiteral("1:01:40");
-    QTest::newRow("clock set back: no longer than its length")
-        << 10 << Noon << Noon - 60000 << running << 10 << QStringLiteral("0:10");
-    QTest::newRow("clock set far ahead: over") << 10 << Noon << Noon + 3600000 << idle << 0
-                                               << QString();
+    // A count-down measures elapsed time: setting the clock changes nothing of what is left.
+    QTest::newRow("clock set back a minute at the start: no longer than its length")
+        << 10 << Noon << Noon << -60000LL << running << 10 << QStringLiteral("0:10");
+    QTest::newRow("clock set back an hour with 2:52 left")
+        << 180 << Noon << Noon + 8001 << -3600000LL << running << 172 << QStringLiteral("2:52");
+    QTest::newRow("clock set back 2 s with 2:52 left")
+        << 180 << Noon << Noon + 8001 << -2000LL << running << 172 << QStringLiteral("2:52");
+    QTest::newRow("clock set an hour ahead with 2:52 left")
+        << 180 << Noon << Noon + 8001 << 3600000LL << running << 172 << QStringLiteral("2:52");
 }
 
 void TestClockRules::countDown()
@@ -193,19 +200,20 @@ void TestClockRules::countDown()
     QFETCH(int, length);
     QFETCH(qint64, startAt);
     QFETCH(qint64, at);
+    QFETCH(qint64, wallStep);
     QFETCH(int, state);
     QFETCH(int, left);
     QFETCH(QString, text);
     CountDown c;
-    c.start(length, startAt);
+    c.start(length, startAt, startAt);
     QCOMPARE(c.state(), CountDown::Running);
-    c.update(at);
+    c.update(at + wallStep, at);
     QCOMPARE(int(c.state()), state);
     QCOMPARE(c.secondsLeft(), left);
     QCOMPARE(c.text(), text);
     c.cancel();
     QCOMPARE(c.state(), CountDown::Idle);
-    QVERIFY(!c.update(at + 1000));
+    QVERIFY(!c.update(at + wallStep + 1000, at + 1000));
 }
 
 void TestClockRules::clockSync_data()
@@ -283,22 +291,34 @@ void TestClockRules::clockGroupReadsBack_data()
     QTest::addColumn<QTime>("daily");
     QTest::addColumn<QTime>("hourly");
     QTest::addColumn<int>("countDown");
+    QTest::addColumn<bool>("endUnreadable");
 
     const ClockSettings d;
+    const int off = ClockSettings::EndOff;
+    const int daily = ClockSettings::EndDaily;
     QTest::newRow("missing") << QString() << int(d.endMode) << d.endDaily << d.endHourly
-                             << d.countDownSeconds;
+                             << d.countDownSeconds << false;
     QTest::newRow("daily") << QStringLiteral("end_mode=daily\nend_daily=17:59:50\ncount_down=180\n")
-                           << int(ClockSettings::EndDaily) << QTime(17, 59, 50) << d.endHourly
-                           << 180;
+                           << daily << QTime(17, 59, 50) << d.endHourly << 180 << false;
     QTest::newRow("hourly") << QStringLiteral("end_mode=hourly\nend_hourly=59:50\n")
                             << int(ClockSettings::EndHourly) << d.endDaily << QTime(0, 59, 50)
-                            << d.countDownSeconds;
+                            << d.countDownSeconds << false;
     QTest::newRow("nonsense") << QStringLiteral("end_mode=weekly\nend_daily=25:00:00\n"
                                                 "end_hourly=61:00\ncount_down=-5\n")
-                              << int(ClockSettings::EndOff) << d.endDaily << d.endHourly
-                              << d.countDownSeconds;
+                              << off << d.endDaily << d.endHourly << d.countDownSeconds << false;
     QTest::newRow("count-down too long") << QStringLiteral("count_down=86400\n") << int(d.endMode)
-                                         << d.endDaily << d.endHourly << d.countDownSeconds;
+                                         << d.endDaily << d.endHourly << d.countDownSeconds
+                                         << false;
+    QTest::newRow("midnight as schedules write it")
+        << QStringLiteral("end_mode=daily\nend_daily=24:00:00\n") << daily << QTime(0, 0, 0)
+        << d.endHourly << d.countDownSeconds << false;
+    QTest::newRow("single-digit hour") << QStringLiteral("end_mode=daily\nend_daily=7:05:09\n")
+                                       << daily << QTime(7, 5, 9) << d.endHourly
+                                       << d.countDownSeconds << false;
+    // Never an invented end time: off, and said.
+    QTest::newRow("daily end time that cannot be read")
+        << QStringLiteral("end_mode=daily\nend_daily=23:59:60\n") << off << d.endDaily
+        << d.endHourly << d.countDownSeconds << true;
 }
 
 void TestClockRules::clockGroupReadsBack()
@@ -308,6 +328,7 @@ void TestClockRules::clockGroupReadsBack()
     QFETCH(QTime, daily);
     QFETCH(QTime, hourly);
     QFETCH(int, countDown);
+    QFETCH(bool, endUnreadable);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("clock.conf"));
     {
@@ -316,11 +337,13 @@ void TestClockRules::clockGroupReadsBack()
         f.write("[clock]\n" + file.toUtf8());
     }
     QSettings settings(path, QSettings::IniFormat);
-    const ClockSettings c = ClockSettings::read(settings);
+    bool unreadable = !endUnreadable;
+    const ClockSettings c = ClockSettings::read(settings, &unreadable);
     QCOMPARE(int(c.endMode), mode);
     QCOMPARE(c.endDaily, daily);
     QCOMPARE(c.endHourly, hourly);
     QCOMPARE(c.countDownSeconds, countDown);
+    QCOMPARE(unreadable, endUnreadable);
     // What it writes, it reads back the same.
     c.write(settings);
     settings.sync();

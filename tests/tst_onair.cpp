@@ -9,6 +9,7 @@
 #include "modalanswer.h"
 #include "ptypair.h"
 #include "serialwindow.h"
+#include "storedsettings.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "widgets/vexolamp.h"
@@ -46,6 +47,7 @@ private slots:
     void overLatchesUntilReset();
     void missingPortIsNoLink();
     void displaySettingsAreKept();
+    void untouchedValuesKeepTheirPrecision();
 
 private:
     void connectLine();
@@ -211,6 +213,27 @@ void TestOnAir::displaySettingsAreKept()
     QCOMPARE(MainWindowTestAccess::displaySettings(again).staleSeconds, 2.5);
     QVERIFY(MainWindowTestAccess::displaySettings(again).silence[DisplaySettings::Sub].enabled);
     QVERIFY(MainWindowTestAccess::displaySettings(again).startFullScreen);
+}
+
+// OK stores what the operator changed; values written by hand more finely than the boxes show
+// stay as written.
+void TestOnAir::untouchedValuesKeepTheirPrecision()
+{
+    window.reset();
+    QVERIFY(writeSettingsFile("[display]\nstale_time=0.25\nover_threshold=3.25\n"));
+    window = std::make_unique<MainWindow>();
+    ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_silence_sub"))->setChecked(true);
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openDisplaySettings(*window);
+    QVERIFY(answer.answered());
+
+    QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(), QStringLiteral("true"));
+    QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 0.25);
+    QCOMPARE(stored.value(QStringLiteral("display/over_threshold")).toDouble(), 3.25);
+    QCOMPARE(MainWindowTestAccess::displaySettings(*window).staleSeconds, 0.25);
 }
 
 ORVANE_TEST_MAIN(TestOnAir)

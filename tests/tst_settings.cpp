@@ -70,6 +70,7 @@ private slots:
     void unusableFileIsNotOpened_data();
     void unusableFileIsNotOpened();
     void failedWriteIsShown();
+    void editsMadeElsewhereSurvive();
 };
 
 void TestSettings::initTestCase()
@@ -312,6 +313,17 @@ void TestSettings::handWrittenFileReadAsMeant_data()
     QTest::newRow("caption with an unquoted comma")
         << QByteArray("labelMeter2=Studio, Left") << "labelMeter2"
         << QStringLiteral("Studio, Left");
+    // Characters beyond the basic plane, each kind as a hand writes it: the next start shows
+    // them, and the file written back holds them still.
+    QTest::newRow("raw UTF-8 caption with an emoji")
+        << QByteArray("labelMeter1=\xc3\x89t\xc3\xa9 \xf0\x9f\x8e\xa4") << "labelMeter1"
+        << QString::fromUtf8("\xc3\x89t\xc3\xa9 \xf0\x9f\x8e\xa4");
+    QTest::newRow("raw UTF-8 caption with a musical symbol")
+        << QByteArray("labelMeter2=\xf0\x9d\x84\x9e Strings") << "labelMeter2"
+        << QString::fromUtf8("\xf0\x9d\x84\x9e Strings");
+    QTest::newRow("raw UTF-8 caption with an ideograph of the second plane")
+        << QByteArray("labelMeter3=\xf0\xa0\x9c\x8e") << "labelMeter3"
+        << QString::fromUtf8("\xf0\xa0\x9c\x8e");
     QTest::newRow("caption as earlier versions stored it")
         << QByteArray("labelMeter3=Pr\\xf6g \\x20ac") << "labelMeter3"
         << QStringLiteral("Pr\u00f6g \u20ac");
@@ -363,8 +375,12 @@ void TestSettings::handWrittenFileReadAsMeant()
         MainWindow window;
         QCOMPARE(shown(window), meant);
     }
-    if (key.startsWith(QLatin1String("label")))
-        QCOMPARE(storedValues().value(key).toString(), meant);
+    if (key.startsWith(QLatin1String("label"))) {
+        // A caption the program did not change keeps the person's spelling, read as meant.
+        QCOMPARE(SettingsStore::textFromValue(storedValues().value(key)), meant);
+        // The file itself, not what this process keeps of it.
+        QVERIFY2(settingsFileBytes().contains(meant.toUtf8()), settingsFileBytes().constData());
+    }
 }
 
 void TestSettings::geometryKeptWithinScreens_data()
@@ -519,6 +535,26 @@ void TestSettings::failedWriteIsShown()
     QVERIFY(QFile::remove(folder));
     QTRY_VERIFY_WITH_TIMEOUT(problem->isHidden(), 10000);
     QCOMPARE(storedValues().size(), 12);
+}
+
+// Another program, or another instance, edits the file while the window runs. What the window
+// stores afterwards, at once and at its end, replaces only what it changed itself.
+void TestSettings::editsMadeElsewhereSurvive()
+{
+    {
+        MainWindow window;
+        QVERIFY(writeSettingsFile("[General]\nlabelMeter1=Edited elsewhere\n"
+                                  "[display]\nstale_time=2.5\n"));
+        MainWindowTestAccess::caption(window, 2)->setText(QStringLiteral("Changed here"));
+        MainWindowTestAccess::writeSettings(window);
+    }
+    QSettings file(settingsFile(), QSettings::IniFormat);
+    QCOMPARE(file.value(QStringLiteral("labelMeter1")).toString(),
+             QStringLiteral("Edited elsewhere"));
+    QCOMPARE(file.value(QStringLiteral("display/stale_time")).toString(), QStringLiteral("2.5"));
+    QCOMPARE(file.value(QStringLiteral("labelMeter2")).toString(), QStringLiteral("Changed here"));
+    for (const QString &key : AllKeys)
+        QVERIFY2(file.contains(key), qPrintable(key));
 }
 
 ORVANE_TEST_MAIN(TestSettings)

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,7 +60,8 @@ bool ignoresSignal(qint64 pid, int signal)
 
 // Starts the program with its own settings folder, with `ignored` ignored from the start
 // (as nohup does) unless it is 0.
-void startProgram(QProcess &program, const QString &configPath, int ignored)
+void startProgram(QProcess &program, const QString &configPath, int ignored,
+                  const QStringList &arguments = QStringList())
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -67,14 +69,31 @@ void startProgram(QProcess &program, const QString &configPath, int ignored)
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (ignored == 0) {
-        program.start(QStringLiteral(ORVANE_METERS_BIN), QStringList());
+        program.start(QStringLiteral(ORVANE_METERS_BIN), arguments);
         return;
     }
     // The shell replaces itself with the program, which keeps the shell's process id.
     program.start(QStringLiteral("/bin/sh"),
-                  { QStringLiteral("-c"), QStringLiteral("trap '' %1; exec \"$0\"").arg(ignored),
-                    QStringLiteral(ORVANE_METERS_BIN) });
+                  QStringList({ QStringLiteral("-c"),
+                                QStringLiteral("trap '' %1; exec \"$0\" \"$@\"").arg(ignored),
+                                QStringLiteral(ORVANE_METERS_BIN) })
+                      + arguments);
 }
+
+// A program whose standard error is a pipe that nobody reads any more, as under a terminal
+// that was closed.
+class BrokenStandardError : public QProcess
+{
+protected:
+    void setupChildProcess() override
+    {
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            ::close(ends[0]);
+            ::dup2(ends[1], STDERR_FILENO);
+        }
+    }
+};
 
 } // namespace
 
@@ -87,6 +106,7 @@ private slots:
     void signalEndsProgramAndKeepsSettings();
     void signalEndsProgramWithHostileStore_data();
     void signalEndsProgramWithHostileStore();
+    void brokenStandardErrorAtStart();
     // Last: it ends the test program's own event loops for good.
     void signalClosesOpenCaptionDialog();
 };
@@ -206,6 +226,26 @@ void TestShutdown::signalEndsProgramWithHostileStore()
         QCOMPARE(::lstat(QFile::encodeName(file).constData(), &info), 0);
         QVERIFY(S_ISFIFO(info.st_mode));
     }
+}
+
+// The toolkit warns while it starts (here of a style it does not know), before the window
+// exists: on a broken standard error that must not end the program.
+void TestShutdown::brokenStandardErrorAtStart()
+{
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    BrokenStandardError program;
+    startProgram(program, config.path(), 0, { QStringLiteral("-style"), QStringLiteral("nosuch") });
+    QVERIFY2(program.waitForStarted(5000), qPrintable(program.errorString()));
+    const qint64 pid = program.processId();
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(pid, SIGTERM) || program.state() != QProcess::Running,
+                             10000);
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
+    QVERIFY2(program.waitForFinished(10000), "the program did not end");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QFile::exists(config.path() + QStringLiteral("/Vexo/Unknown.conf")));
 }
 
 void TestShutdown::signalClosesOpenCaptionDialog()

@@ -8,6 +8,7 @@
 #include "modalanswer.h"
 #include "paintcounter.h"
 #include "studioclock/clockstatus.h"
+#include "storedsettings.h"
 #include "studioclock/secondticker.h"
 #include "testsupport.h"
 #include "widgets/vexoanalogclock.h"
@@ -16,6 +17,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -77,6 +79,7 @@ private slots:
     void syncLampFollowsTheKernel();
     void countDownFromKeyToTimeUp();
     void dialogsSetAndKeepThem();
+    void unreadableEndTimeIsOffAndSaid();
 
 private:
     void setTime(const QTime &t);
@@ -224,6 +227,9 @@ void TestStudioClock::countDownFromKeyToTimeUp()
 {
     ClockSettings &settings = MainWindowTestAccess::clockSettings(*window);
     settings.countDownSeconds = 180;
+    // Elapsed time passes as the test says.
+    qint64 elapsed = 0;
+    status->setElapsedClock([&elapsed] { return elapsed; });
     setTime(QTime(16, 0, 0));
     QTest::keyClick(window.get(), Qt::Key_C);
     VexoLamp *lamp = status->countDownLamp();
@@ -233,14 +239,21 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     QCOMPARE(analog->getCountDownTime(), 0.0f);
 
     const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    elapsed = 157 * 1000;
     status->secondTick(start + 157 * 1000);
     QCOMPARE(lamp->getText(), QStringLiteral("0:23"));
     QCOMPARE(analog->getCountDownTime(), 23.0f);
+    // The system clock set back an hour: a second later, a second less to go.
+    elapsed = 158 * 1000;
+    status->secondTick(start - 3600 * 1000 + 158 * 1000);
+    QCOMPARE(lamp->getText(), QStringLiteral("0:22"));
 
+    elapsed = 180 * 1000 + 1;
     status->secondTick(start + 180 * 1000 + 1);
     QCOMPARE(lamp->getText(), QStringLiteral("TIME UP"));
     QCOMPARE(analog->getCountDownTime(), 60.0f);
     QVERIFY(isRed(analog->getCountDownColor()));
+    elapsed = 186 * 1000;
     status->secondTick(start + 186 * 1000);
     QVERIFY(lamp->isHidden());
     QCOMPARE(analog->getCountDownTime(), 0.0f);
@@ -292,6 +305,29 @@ void TestStudioClock::dialogsSetAndKeepThem()
     QCOMPARE(int(read.endMode), int(ClockSettings::EndHourly));
     QCOMPARE(read.countDownSeconds, 180);
     QVERIFY(again.findChild<VexoAnalogClock *>()->getEndTime());
+}
+
+// A stored end time that cannot be read is not replaced by an invented one: it is off, and the
+// window says so until the operator sets one.
+void TestStudioClock::unreadableEndTimeIsOffAndSaid()
+{
+    window.reset();
+    QVERIFY(writeSettingsFile("[clock]\nend_mode=daily\nend_daily=23:59:60\n"));
+    MainWindow shown;
+    QVERIFY(!shown.findChild<VexoAnalogClock *>()->getEndTime());
+    const QLabel *problem = shown.findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem);
+    QVERIFY(!problem->isHidden());
+    QCOMPARE(problem->text(), QStringLiteral("end time unreadable, off"));
+
+    ModalAnswer<CEndTimeDialog> end([](CEndTimeDialog *dialog) {
+        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_daily"))->setChecked(true);
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openEndTime(shown);
+    QVERIFY(end.answered());
+    QVERIFY(shown.findChild<VexoAnalogClock *>()->getEndTime());
+    QVERIFY(problem->isHidden());
 }
 
 ORVANE_TEST_MAIN(TestStudioClock)

@@ -59,6 +59,7 @@ private slots:
     void portTextCutTo16Bits_data();
     void portTextCutTo16Bits();
     void takenPortIsBoundOnceFree();
+    void unreadableServerIsSaid();
     void clientToSerialOnlyStopsListening();
 
 private:
@@ -262,6 +263,8 @@ void TestUdpInput::portTextCutTo16Bits_data()
         << QStringLiteral("65536") << 0 << QStringLiteral("Unknown - (65536)");
     QTest::newRow("-5 binds nothing")
         << QStringLiteral("-5") << 0 << QStringLiteral("Unknown - (0)");
+    QTest::newRow("+7000 binds nothing")
+        << QStringLiteral("+7000") << 0 << QStringLiteral("Unknown - (0)");
     QTest::newRow("empty binds nothing") << QString() << 0 << QStringLiteral("Unknown - (0)");
 }
 
@@ -291,6 +294,17 @@ void TestUdpInput::portTextCutTo16Bits()
     const QByteArray frame = frameOf(47000, 333);
     source.writeDatagram(frame, QHostAddress::LocalHost, bound);
     QTRY_COMPARE(levels(), levelsIn(frame));
+}
+
+// A server address that the display cannot read refuses every frame: the reason is said.
+void TestUdpInput::unreadableServerIsSaid()
+{
+    becomeClient(QStringLiteral("127.1"), QString::number(port));
+    const QLabel *problem = window->findChild<QLabel *>(QStringLiteral("label_problem"));
+    QVERIFY(problem && !problem->isHidden());
+    QCOMPARE(problem->text(), QStringLiteral("server 127.1 unreadable"));
+    becomeClient(QStringLiteral("127.0.0.1"), QString::number(port));
+    QVERIFY(problem->isHidden());
 }
 
 // Another program holds the port: the display says so, and takes the port once it is free.

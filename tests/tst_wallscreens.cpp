@@ -113,17 +113,21 @@ void TestWallScreens::opensOnAVisibleScreen_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<bool>("lostInStore"); // a geometry far right of every screen is stored
     QTest::addColumn<QRect>("expected");
+    QTest::addColumn<int>("storedScreen"); // what the program stores at its end
+    QTest::addColumn<QRect>("afterF11"); // where F11 then puts it; empty: not pressed
 
     QTest::newRow("no options, empty store: the first screen's corner, as ever")
-        << QStringList() << false << QRect(0, 0, 986, 580);
+        << QStringList() << false << QRect(0, 0, 986, 580) << 0 << QRect();
     QTest::newRow("stored off every screen: centred on the primary")
-        << QStringList() << true << centred(First);
+        << QStringList() << true << centred(First) << 0 << QRect();
     QTest::newRow("--screen 1: centred on the second")
-        << QStringList({ "--screen", "1" }) << false << centred(Second);
-    QTest::newRow("--fullscreen fills the first") << QStringList({ "--fullscreen" }) << false
-                                                  << First;
+        << QStringList({ "--screen", "1" }) << false << centred(Second) << 1 << QRect();
+    // Without a window manager, as on a kiosk's bare X server: the window leaves full screen by
+    // itself.
+    QTest::newRow("--fullscreen fills the first, F11 gives the window back")
+        << QStringList({ "--fullscreen" }) << false << First << 0 << QRect(0, 0, 986, 580);
     QTest::newRow("--fullscreen --screen 1 fills the second")
-        << QStringList({ "--fullscreen", "--screen", "1" }) << true << Second;
+        << QStringList({ "--fullscreen", "--screen", "1" }) << true << Second << 1 << QRect();
 }
 
 void TestWallScreens::opensOnAVisibleScreen()
@@ -131,6 +135,8 @@ void TestWallScreens::opensOnAVisibleScreen()
     QFETCH(QStringList, options);
     QFETCH(bool, lostInStore);
     QFETCH(QRect, expected);
+    QFETCH(int, storedScreen);
+    QFETCH(QRect, afterF11);
 
     // A settings folder of its own, serial-only: nothing is ever broadcast.
     QTemporaryDir config;
@@ -190,6 +196,25 @@ void TestWallScreens::opensOnAVisibleScreen()
     }
     QCOMPARE(seen, expected);
     QVERIFY(program.state() == QProcess::Running);
+
+    if (!afterF11.isEmpty()) {
+        QProcess key;
+        key.setProcessEnvironment(toolEnvironment);
+        key.start(QStringLiteral("xdotool"),
+                  { QStringLiteral("key"), QStringLiteral("--window"), window,
+                    QStringLiteral("F11") });
+        QVERIFY(key.waitForFinished(10000));
+        const QDeadlineTimer restored(20000);
+        while (!restored.hasExpired() && (seen = windowGeometry(window)) != afterF11)
+            QTest::qWait(100);
+        QCOMPARE(seen, afterF11);
+    }
+
+    // Both heads start at the origin: only the window system knows which one holds the window.
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    QSettings stored(config.path() + QStringLiteral("/Vexo/Unknown.conf"), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("current_screen")).toInt(), storedScreen);
 }
 
 void TestWallScreens::badCommandLineIsRefused_data()
@@ -202,6 +227,11 @@ void TestWallScreens::badCommandLineIsRefused_data()
     QTest::newRow("no screen of that name") << QStringList({ "--screen", "HDMI-9" })
                                             << "--screen HDMI-9: no such screen";
     QTest::newRow("unknown option") << QStringList({ "--kiosk" }) << "Unknown option 'kiosk'";
+    // Qt's own options, which it takes itself: the last -display counts.
+    QTest::newRow("a display that does not open")
+        << QStringList({ "-display", ":9999" }) << "could not connect to display :9999";
+    QTest::newRow("a platform that does not exist")
+        << QStringList({ "-platform", "nosuch" }) << "platform plugin \"nosuch\"";
 }
 
 void TestWallScreens::badCommandLineIsRefused()

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -50,12 +51,16 @@ public:
     {
         QByteArrayList messages;
         const QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
+        // What is already there is read even with no time to wait.
+        bool read = false;
+        do {
             pollfd p { fd, POLLIN, 0 };
             const int wait = spinEventLoop ? 10 : int(qMin<qint64>(deadline.remainingTime(), 100));
+            read = false;
             if (::poll(&p, 1, wait) > 0) {
                 char buffer[4096];
                 const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+                read = n > 0;
                 if (n > 0) {
                     messages << QByteArray(buffer, int(n));
                     if (!until.isEmpty() && messages.last().contains(until))
@@ -64,7 +69,7 @@ public:
             }
             if (spinEventLoop)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
+        } while (read || !deadline.hasExpired());
         return messages;
     }
 
@@ -94,6 +99,51 @@ int count(const QByteArrayList &messages, const QByteArray &what)
     return n;
 }
 
+// Starts the real program as systemd starts a Type=notify unit with a watchdog of `usec`
+// microseconds, with a settings folder of its own and `extra` in its environment.
+void startSupervised(QProcess &program, const QString &socketPath, const QString &configPath,
+                     const QString &usec,
+                     const QProcessEnvironment &extra = QProcessEnvironment())
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configPath);
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), socketPath);
+    environment.insert(QStringLiteral("WATCHDOG_USEC"), usec);
+    environment.insert(extra);
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.setStandardOutputFile(QProcess::nullDevice());
+    // As systemd does: WATCHDOG_PID is the program's own process number, which the shell that
+    // then becomes the program knows.
+    program.start(QStringLiteral("sh"),
+                  { QStringLiteral("-c"),
+                    QStringLiteral("WATCHDOG_PID=$$; export WATCHDOG_PID; exec \"$0\""),
+                    QStringLiteral(ORVANE_METERS_BINARY) });
+}
+
+qint64 monotonicNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The monotonic time of the last paint that showed a clock's new second, from the program's
+// trace (diagnostics/trace.h); 0 before the first.
+qint64 lastSecondPaint(const QString &tracePath)
+{
+    QFile trace(tracePath);
+    if (!trace.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 last = 0;
+    for (const QByteArray &line : trace.readAll().split('\n')) {
+        if (line.startsWith("secondpaint "))
+            last = qMax(last, line.split(' ').value(1).toLongLong());
+    }
+    return last;
+}
+
 } // namespace
 
 class TestWatchdog : public QObject
@@ -104,6 +154,7 @@ private slots:
     void initTestCase();
     void realProgramIsSupervised();
     void pingsComeFromTheEventLoop();
+    void stalledReaderNeverFreezesTheWindow();
     void noPingsWithoutSystemd_data();
     void noPingsWithoutSystemd();
 
@@ -125,22 +176,10 @@ void TestWatchdog::realProgramIsSupervised()
     QTemporaryDir config;
     QVERIFY(config.isValid());
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    environment.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
-    // 1 s: a ping every 0.5 s.
-    environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
     QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.setStandardOutputFile(QProcess::nullDevice());
-    // As systemd does: WATCHDOG_PID is the program's own process number, which the shell that
-    // then becomes the program knows.
-    program.start(QStringLiteral("sh"),
-                  { QStringLiteral("-c"),
-                    QStringLiteral("WATCHDOG_PID=$$; export WATCHDOG_PID; exec \"$0\""),
-                    QStringLiteral(ORVANE_METERS_BINARY) });
+    // 1 s: a ping every 0.5 s.
+    startSupervised(program, dir.filePath(QStringLiteral("notify")), config.path(),
+                    QStringLiteral("1000000"));
     QVERIFY(program.waitForStarted(10000));
     const qint64 pid = program.processId();
     const auto stop = qScopeGuard([&] {
@@ -192,14 +231,63 @@ void TestWatchdog::pingsComeFromTheEventLoop()
     QVERIFY2(count(got, "WATCHDOG=1") >= 5, got.join('|').constData());
 
     // The GUI thread busy for a second: not one ping, though ten were due.
+    socket.pending();
     QThread::msleep(1000);
     got = socket.pending();
     QVERIFY2(got.isEmpty(), got.join('|').constData());
 
     got = socket.receive(500, QByteArray(), true);
     QVERIFY2(count(got, "WATCHDOG=1") >= 2, got.join('|').constData());
+
+    // A watchdog time of a microsecond would ask for a ping every 500 ns.
+    qputenv("WATCHDOG_USEC", "1");
+    SystemdWatchdog eager;
+    eager.notifyReady();
+    QCOMPARE(eager.intervalMs(), SystemdWatchdog::MinIntervalMs);
     qunsetenv("NOTIFY_SOCKET");
     qunsetenv("WATCHDOG_USEC");
+}
+
+// systemd's reader stalls and its queue fills. The program drops its pings rather than wait
+// for room: its clocks go on showing each new second, and SIGTERM still ends it at once.
+void TestWatchdog::stalledReaderNeverFreezesTheWindow()
+{
+    NotifySocket socket;
+    QVERIFY(socket.open(dir.filePath(QStringLiteral("stalled"))));
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    const QString trace = config.filePath(QStringLiteral("trace"));
+    QProcessEnvironment traced;
+    traced.insert(QStringLiteral("ORVANE_TRACE"), trace);
+
+    QProcess program;
+    // A ping every 100 ms: a queue of a few datagrams is full within a second.
+    startSupervised(program, dir.filePath(QStringLiteral("stalled")), config.path(),
+                    QStringLiteral("200000"), traced);
+    QVERIFY(program.waitForStarted(10000));
+    const auto stop = qScopeGuard([&] {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished();
+        }
+    });
+    const QByteArrayList got = socket.receive(60000, "READY=1");
+    QVERIFY2(count(got, "READY=1") == 1, got.join('|').constData());
+
+    // Nobody reads from here on.
+    const qint64 stalled = monotonicNs();
+    QTRY_VERIFY_WITH_TIMEOUT(lastSecondPaint(trace) > stalled + 4000000000LL, 20000);
+    const qint64 pingsDue = (monotonicNs() - stalled) / 100000000;
+    QCOMPARE(program.state(), QProcess::Running);
+
+    QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+    QVERIFY2(program.waitForFinished(1000), "SIGTERM did not end the program within a second");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    // The queue was full: most pings that were due never got into it.
+    const int queued = count(socket.pending(), "WATCHDOG=1");
+    QVERIFY2(queued > 0 && queued < pingsDue / 2,
+             qPrintable(QStringLiteral("%1 queued of %2 due").arg(queued).arg(pingsDue)));
 }
 
 void TestWatchdog::noPingsWithoutSystemd_data()

@@ -61,7 +61,12 @@ void FullScreenControl::leave()
         return;
     hideTimer.stop();
     showPointer();
+    const QRect place = widget->normalGeometry();
     widget->showNormal();
+    // Without a window manager the window system keeps the screen's area that fillScreen()
+    // gave the window: the window asks for its place back itself.
+    if (widget->windowHandle() && place.isValid())
+        widget->windowHandle()->setGeometry(place);
 }
 
 void FullScreenControl::toggle()

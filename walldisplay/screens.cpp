@@ -14,7 +14,15 @@ int screenNumberFor(const QVector<QRect> &availableAreas, QPoint windowPos, bool
         if (edge < area.x() + area.width())
             return i;
     }
-    return count;
+    // Right of every screen: the one that reaches furthest right, the nearest to it.
+    int nearest = 0;
+    for (int i = 1; i < count; ++i) {
+        const QRect &area = availableAreas.at(i);
+        const QRect &best = availableAreas.at(nearest);
+        if (area.x() + area.width() > best.x() + best.width())
+            nearest = i;
+    }
+    return nearest;
 }
 
 namespace {

@@ -9,7 +9,7 @@
 // Which screen a window is on, told apart by horizontal position only: the first screen, in
 // index order, whose available area ends right of the window's left edge. A maximised window's
 // frame starts a few pixels left of its screen, so its edge counts 8 pixels further right.
-// Returns the number of screens when none answers.
+// Right of every screen, it is on the screen that reaches furthest right.
 int screenNumberFor(const QVector<QRect> &availableAreas, QPoint windowPos, bool maximised);
 
 // Where a window opens. `availableAreas` are the screens' available areas in the toolkit's

@@ -30,6 +30,11 @@ void onSignal(int)
 
 } // namespace
 
+void ignoreBrokenPipes()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
 void quitOnShutdownSignals(QCoreApplication *app)
 {
     if (signalPipe[0] >= 0)
@@ -46,8 +51,7 @@ void quitOnShutdownSignals(QCoreApplication *app)
         app->quit();
     });
 
-    // A write to a pipe whose reader has gone (stderr of a closed terminal) fails instead.
-    ::signal(SIGPIPE, SIG_IGN);
+    ignoreBrokenPipes();
 
     struct sigaction action = {};
     action.sa_handler = onSignal;

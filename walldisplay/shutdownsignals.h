@@ -9,3 +9,8 @@ class QCoreApplication;
 // ends it as soon as it starts. Signals that were ignored at start stay ignored; SIGPIPE is
 // ignored.
 void quitOnShutdownSignals(QCoreApplication *app);
+
+// A write to a pipe whose reader has gone (standard error of a closed terminal or a finished
+// log reader) fails instead of ending the program. Called first thing in main: the toolkit
+// may warn while it starts, long before the other handlers are in place.
+void ignoreBrokenPipes();

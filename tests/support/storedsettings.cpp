@@ -42,6 +42,12 @@ bool writeSettingsFile(const QByteArray &contents)
         && file.write(contents) == contents.size();
 }
 
+QByteArray settingsFileBytes()
+{
+    QFile file(settingsFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QMap<QString, QVariant> storedValues()
 {
     QSettings file(settingsFile(), QSettings::IniFormat);

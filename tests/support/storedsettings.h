@@ -23,6 +23,10 @@ void emptySettingsStore();
 // Writes the file byte for byte, as a hand or a fault left it; false when it cannot.
 bool writeSettingsFile(const QByteArray &contents);
 
+// The file's bytes as they are on disk. A QSettings of this process may answer from what it
+// keeps of the file instead.
+QByteArray settingsFileBytes();
+
 // What the store holds at its top level, key by key, as the file on disk says; the named
 // groups beside it hold the display's own settings.
 QMap<QString, QVariant> storedValues();
