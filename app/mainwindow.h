@@ -2,6 +2,7 @@
 
 #include "comm/framestream.h"
 #include "comm/release.h"
+#include "comm/ticklevels.h"
 #include "dialogs/clocksettings.h"
 #include "dialogs/comm_st.h"
 #include "dialogs/displaysettings.h"
@@ -149,7 +150,9 @@ private:
     myLabel *labelMeter2;
     myLabel *labelMeter3;
     QRect designRects[14];
+    // The last frame's levels; the tick's own targets are in tickLevels.
     double meterLevels[6];
+    TickLevels tickLevels;
     double releasePerTick;
     int releaseIntervalMs;
     // The tick's own interval: one refresh of the screen. releaseIntervalMs is the time the

@@ -43,7 +43,8 @@ void MainWindow::meterRelease()
     int fallingPeaks = 0;
     for (int i = 0; i < LevelFrame::Channels; ++i) {
         VexoPPMMeter *meter = six[i];
-        CalculatePPMRelease(meter, &meterLevels[i]);
+        double target = tickLevels.target(i);
+        CalculatePPMRelease(meter, &target);
         if (!ReleaseGate::settled(meter->dBPosition, meterLevels[i], meter->getMindBPosition(),
                                   meter->getMaxdBPosition()))
             ++moving;
@@ -51,6 +52,7 @@ void MainWindow::meterRelease()
         if (meter->peakPending() && meter->getPeakHoldTime() > 0.0)
             ++fallingPeaks;
     }
+    tickLevels.ticked(meterLevels);
     if (Q_UNLIKELY(Trace::enabled))
         Trace::releaseTicked();
     if (releaseTimer) {
@@ -82,5 +84,6 @@ void MainWindow::resetMeters()
 {
     for (double &level : meterLevels)
         level = LevelFrame::FloorDb;
+    tickLevels.reset(LevelFrame::FloorDb);
     wakeRelease();
 }

@@ -29,6 +29,17 @@ QByteArray frameWithRaw(const QVector<unsigned short> &raw)
     return LevelFrame::encode(raw.constData());
 }
 
+// A frame of six levels in dB, kept for the window to read.
+unsigned char *frameAt(const QVector<double> &levels)
+{
+    static QByteArray frame;
+    QVector<unsigned short> raw;
+    for (double db : levels)
+        raw.append(LevelFrame::rawFromDb(db));
+    frame = frameWithRaw(raw);
+    return reinterpret_cast<unsigned char *>(frame.data());
+}
+
 } // namespace
 
 class TestMeterLevels : public QObject
@@ -46,7 +57,8 @@ private slots:
     void restingAtFloorDoesNothing_data();
     void restingAtFloorDoesNothing();
     void targetAboveScaleHoldsTopWithoutRepaints();
-    void lastFrameOfTickMovesSixMetersInOrder();
+    void tickTakesTheHighestFrame_data();
+    void tickTakesTheHighestFrame();
     void fallForElapsedTime_data();
     void fallForElapsedTime();
     void fallFollowsTheClock();
@@ -223,14 +235,49 @@ void TestMeterLevels::targetAboveScaleHoldsTopWithoutRepaints()
     QCOMPARE(meter->paints, 1);
 }
 
-// Two frames before one tick: the meters rise to the second frame's levels only, each meter
-// to its own channel.
-void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
+void TestMeterLevels::tickTakesTheHighestFrame_data()
 {
-    QByteArray first = frameWithRaw({ 54000, 54000, 54000, 54000, 54000, 54000 });
-    QByteArray second = frameWithRaw({ 10000, 20000, 30000, 40000, 45000, 52500 });
-    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(first.data()));
-    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(second.data()));
+    // Events in order: a frame's six levels, or an empty list for a release tick. Then each
+    // meter's position and its peak mark's level, the meters having started at `start`.
+    QTest::addColumn<double>("start");
+    QTest::addColumn<QList<QVector<double>>>("events");
+    QTest::addColumn<QVector<double>>("bars");
+    QTest::addColumn<QVector<double>>("peaks");
+
+    const QVector<double> tick;
+    const auto all = [](double db) { return QVector<double>(LevelFrame::Channels, db); };
+    QTest::newRow("a short peak between two ticks reaches the bar and its mark")
+        << -50.0 << QList<QVector<double>> { all(-50.0), all(0.0), all(-50.0), tick } << all(0.0)
+        << all(0.0);
+    QTest::newRow("the last frame is the highest")
+        << -50.0 << QList<QVector<double>> { all(-30.0), all(-20.0), tick } << all(-20.0)
+        << all(-20.0);
+    QTest::newRow("each meter takes its own channel's highest")
+        << -50.0
+        << QList<QVector<double>> { { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 },
+                                    { -45.0, -25.0, -35.0, -15.0, -5.5, 3.0 },
+                                    tick }
+        << QVector<double> { -40.0, -25.0, -20.0, -10.0, -5.0, 3.0 }
+        << QVector<double> { -40.0, -25.0, -20.0, -10.0, -5.0, 3.0 };
+    QTest::newRow("frames below the bar: one step of the fall")
+        << 0.0 << QList<QVector<double>> { all(-40.0), all(-30.0), tick } << all(-FullStep)
+        << all(0.0);
+    QTest::newRow("after the peak the meter falls towards the last frame")
+        << -50.0 << QList<QVector<double>> { all(0.0), all(-10.0), tick, tick, tick }
+        << all(-2.0 * FullStep) << all(0.0);
+    QTest::newRow("a peak of an earlier tick is not shown again")
+        << -50.0 << QList<QVector<double>> { all(-6.0), tick, all(-30.0), tick }
+        << all(-6.0 - FullStep) << all(-6.0);
+}
+
+// Between two ticks a meter's target is the highest level of every frame since the tick
+// before, each meter its own channel's: a short peak reaches the bar and its mark.
+void TestMeterLevels::tickTakesTheHighestFrame()
+{
+    QFETCH(double, start);
+    QFETCH(QList<QVector<double>>, events);
+    QFETCH(QVector<double>, bars);
+    QFETCH(QVector<double>, peaks);
 
     const char *const names[]
         = { "ProgLeft", "ProgRight", "SubLeft", "SubRight", "CrmLeft", "CrmRight" };
@@ -238,14 +285,38 @@ void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
     for (const char *name : names) {
         auto *m = window->findChild<VexoPPMMeter *>(QLatin1String(name));
         QVERIFY2(m, name);
-        m->dBPosition = -50.0;
         meters.append(m);
     }
-
+    // Every tick on time; the meters at `start` with their marks there too, and targets that
+    // keep them there.
+    qint64 now = 7000000000;
+    ReleaseClock &clock = MainWindowTestAccess::releaseClock(*window);
+    clock.setSource([&now] { return now; });
+    MainWindowTestAccess::updateMeters(*window, frameAt(QVector<double>(meters.size(), start)));
+    for (VexoPPMMeter *m : meters) {
+        m->dBPosition = start;
+        m->resetPeak();
+        m->CalculateMeter();
+    }
     MainWindowTestAccess::meterRelease(*window);
-    const double expected[] = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
-    for (int i = 0; i < meters.size(); ++i)
-        QCOMPARE(meters.at(i)->dBPosition, expected[i]);
+
+    for (const QVector<double> &event : events) {
+        if (event.isEmpty()) {
+            now += 10000000;
+            MainWindowTestAccess::meterRelease(*window);
+        } else {
+            MainWindowTestAccess::updateMeters(*window, frameAt(event));
+        }
+    }
+    clock.setSource(ReleaseClock::monotonicNs);
+    for (int i = 0; i < meters.size(); ++i) {
+        QVERIFY2(
+            qAbs(meters.at(i)->dBPosition - bars.at(i)) < 1e-6,
+            qPrintable(QStringLiteral("meter %1 at %2 dB").arg(i).arg(meters.at(i)->dBPosition)));
+        QVERIFY2(
+            qAbs(meters.at(i)->peakdB() - peaks.at(i)) < 1e-6,
+            qPrintable(QStringLiteral("mark %1 at %2 dB").arg(i).arg(meters.at(i)->peakdB())));
+    }
 }
 
 void TestMeterLevels::fallForElapsedTime_data()
