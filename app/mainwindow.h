@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/framestream.h"
+#include "comm/readpause.h"
 #include "comm/release.h"
 #include "comm/ticklevels.h"
 #include "dialogs/clocksettings.h"
@@ -112,6 +113,13 @@ private:
     void updateMeters(unsigned char *frame);
     void resetMeters();
     void CalculatePPMRelease(VexoPPMMeter *meter, double *level);
+    // While the tick runs, the inputs wait for it: it reads what arrived since the last tick,
+    // and rests their own wake-ups again (or lets them wake the program once it rests).
+    void readArrivals();
+    void pauseArrivals(bool ticking);
+    void readSerialLine();
+    // Bytes from the serial line, however they were read.
+    void takeSerialBytes(const QByteArray &bytes);
     // Starts the release tick again if it rests: something may move.
     void wakeRelease();
     void editCaption(myLabel *caption, const QString &prompt);
@@ -173,6 +181,9 @@ private:
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;
+    // The serial line's and the client socket's own wake-ups, at rest while the tick reads.
+    ReadPause serialPause;
+    ReadPause udpPause;
     // Brings a vanished serial port back without operator action. Held by value rather than
     // as a child, so the window's children stay the widgets, sockets, ports and release timer
     // that anything walking them expects, in their order.

@@ -9,6 +9,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSerialPort>
+#include <QUdpSocket>
 #include <QWindow>
 
 void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
@@ -31,6 +33,7 @@ void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
 
 void MainWindow::meterRelease()
 {
+    readArrivals();
     const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
     // A late tick (a stalled display, a busy machine) falls for all the time it lost.
     releaseFallThisTick = releaseFall(releaseClock.sinceLastTick(releaseIntervalMs * 1000000LL),
@@ -61,6 +64,33 @@ void MainWindow::meterRelease()
         else if (releaseTimer->interval() != releasePaceMs)
             releaseTimer->setInterval(releasePaceMs);
     }
+    pauseArrivals(releaseTimer && releaseTimer->isActive());
+}
+
+void MainWindow::readArrivals()
+{
+    if (serialPause.paused())
+        readSerialLine();
+    if (udpPause.paused())
+        udpReceive();
+}
+
+void MainWindow::pauseArrivals(bool ticking)
+{
+    if (!ticking) {
+        serialPause.resume();
+        udpPause.resume();
+        return;
+    }
+    // A server forwards every frame as it comes: read at the tick, a frame would wait up to a
+    // refresh before it even leaves for the other displays, whose own tick then waits again.
+    if (serialPort && !commSettings.is_server
+        && serialPause.pause(serialPort, serialPort->handle()) && Trace::enabled)
+        Trace::awaitArrival(serialPort->handle());
+    // A server's socket only sends; a client's brings the frames.
+    if (commSettings.use_udp && !commSettings.is_server
+        && udpPause.pause(udpSocket, udpSocket->socketDescriptor()) && Trace::enabled)
+        Trace::awaitArrival(udpSocket->socketDescriptor());
 }
 
 void MainWindow::wakeRelease()

@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -52,6 +53,7 @@ private slots:
     void acceptsOnlyFramesFromServer();
     void framesFollowReadyRead();
     void queuedDatagramsHandledInOneCall();
+    void datagramsWaitForTheTickWhileLive();
     void portFromText_data();
     void portFromText();
     void hostFromText_data();
@@ -179,6 +181,24 @@ void TestUdpInput::queuedDatagramsHandledInOneCall()
     MainWindowTestAccess::udpReceive(*window);
     QVERIFY(!clientSocket()->hasPendingDatagrams());
     QCOMPARE(levels(), levelsIn(frames[2]));
+}
+
+// While the meters move, the release tick takes the datagrams once a refresh: the socket does
+// not wake the display for each of them.
+void TestUdpInput::datagramsWaitForTheTickWhileLive()
+{
+    becomeClient(QStringLiteral("127.0.0.1"), QString::number(port));
+    QSignalSpy wakes(clientSocket(), &QUdpSocket::readyRead);
+    QUdpSocket source;
+    QByteArray frame;
+    for (int i = 0; i < 200; ++i) {
+        frame = frameOf(static_cast<unsigned short>(8000 + i), 7);
+        source.writeDatagram(frame, QHostAddress::LocalHost, port);
+        QTest::qWait(2);
+    }
+    QTRY_COMPARE(levels(), levelsIn(frame));
+    qInfo("200 datagrams in %d wake-ups of the socket's own", int(wakes.count()));
+    QVERIFY2(wakes.count() <= 5, qPrintable(QString::number(wakes.count())));
 }
 
 void TestUdpInput::portFromText_data()
