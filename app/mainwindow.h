@@ -17,6 +17,7 @@
 #include <array>
 
 class CCommDialog;
+class QBackingStore;
 class ClockStatus;
 class OnAirStatus;
 class SecondTicker;
@@ -136,6 +137,12 @@ private:
     void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
+    // Paints the rows that the meters' bars and peak marks moved over since the last call, all
+    // six with one painter straight into the window's backing store, and shows them with one
+    // flush; through the meters' own repaints where that cannot be done.
+    void paintMovedMeters();
+    // The window's backing store when it can be painted into outside a paint event.
+    QBackingStore *directBackingStore();
     // White text on the panel's bands, for the captions and the problem line.
     static constexpr const char *WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
 

@@ -28,7 +28,7 @@ void MainWindow::CalculatePPMRelease(VexoPPMMeter *meter, double *level)
     // and then only the rows it moved over: a meter is a tall column of a large window, and
     // repainting all of it for a step of a few pixels cost most of the program's time.
     if (meter->CalculateMeter())
-        meter->update(meter->barChange(barBefore));
+        meter->repaintRows(meter->barChange(barBefore));
 }
 
 void MainWindow::meterRelease()
@@ -58,6 +58,7 @@ void MainWindow::meterRelease()
     tickLevels.ticked(meterLevels);
     if (Q_UNLIKELY(Trace::enabled))
         Trace::releaseTicked();
+    paintMovedMeters();
     if (releaseTimer) {
         if (ReleaseGate::mayRest(moving, fallingPeaks, onAir->state() == LinkWatch::Live))
             releaseTimer->stop();

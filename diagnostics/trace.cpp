@@ -93,6 +93,7 @@ public:
     void frameArrived(const double *targets, const unsigned char *frame);
     void releaseTicked();
     void awaitArrival(qintptr descriptor);
+    void meterPainted(int channel, qint64 at);
     void flush();
 
 protected:
@@ -240,15 +241,19 @@ bool Recorder::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     for (int i = 0; i < LevelFrame::Channels; ++i) {
-        if (watched != meters[i])
-            continue;
-        record(Kind::MeterPaint, at, i);
-        if (awaiting[i] != 0) {
-            record(Kind::Latency, at, i, at - awaiting[i]);
-            awaiting[i] = 0;
-        }
+        if (watched == meters[i])
+            meterPainted(i, at);
     }
     return false;
+}
+
+void Recorder::meterPainted(int channel, qint64 at)
+{
+    record(Kind::MeterPaint, at, channel);
+    if (awaiting[channel] != 0) {
+        record(Kind::Latency, at, channel, at - awaiting[channel]);
+        awaiting[channel] = 0;
+    }
 }
 
 void Recorder::flush()
@@ -332,6 +337,11 @@ void releaseTicked()
 void awaitArrival(qintptr descriptor)
 {
     recorder->awaitArrival(descriptor);
+}
+
+void meterPainted(int channel)
+{
+    recorder->meterPainted(channel, monotonicNs());
 }
 
 } // namespace Trace

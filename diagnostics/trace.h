@@ -41,5 +41,8 @@ void releaseTicked();
 // From the release timer, when the input on `descriptor` is left for the next tick to read:
 // the first arrival until then is the arrival of the frames that tick reads.
 void awaitArrival(qintptr descriptor);
+// From the window, as it starts to paint a meter (channel 0 to 5) itself rather than through
+// the meter's own paint event.
+void meterPainted(int channel);
 
 } // namespace Trace

@@ -6,7 +6,12 @@
 #include "testsupport.h"
 #include "widgets/vexoppmmeter.h"
 
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -62,6 +67,8 @@ private slots:
     void fallForElapsedTime_data();
     void fallForElapsedTime();
     void fallFollowsTheClock();
+    void windowPaintsWhatTheMetersWould_data();
+    void windowPaintsWhatTheMetersWould();
 
 private:
     // One tick for the standalone meter, then the repaints it asked for are delivered.
@@ -371,6 +378,103 @@ void TestMeterLevels::fallFollowsTheClock()
     QCOMPARE(prog->dBPosition, beforeStall - double(13.3f));
 
     clock.setSource(ReleaseClock::monotonicNs);
+}
+
+void TestMeterLevels::windowPaintsWhatTheMetersWould_data()
+{
+    // Events as in tickTakesTheHighestFrame, on a window on show; `colour`, when valid, is the
+    // bar's top colour given to every meter through its property before the events.
+    QTest::addColumn<QList<QVector<double>>>("events");
+    QTest::addColumn<QColor>("colour");
+
+    const QVector<double> tick;
+    const auto all = [](double db) { return QVector<double>(LevelFrame::Channels, db); };
+    const QVector<double> mixed = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
+    QTest::newRow("a short peak between two ticks, then the fall")
+        << QList<QVector<double>> { all(-50.0), all(0.0), all(-50.0), tick, tick, tick, tick }
+        << QColor();
+    QTest::newRow("each meter its own level, rising and falling")
+        << QList<QVector<double>> { mixed, tick, all(-12.0), tick, tick, all(-49.0), tick, tick }
+        << QColor();
+    QTest::newRow("a colour changed from outside paints the moved rows")
+        << QList<QVector<double>> { all(-6.0), tick, all(-30.0), tick, tick }
+        << QColor(40, 20, 10);
+}
+
+// The release tick paints the rows the six meters moved over itself, straight into the
+// window: the window must then show exactly what the meters' own painting shows, with the
+// meters' own colours, and none of them repaints itself for it.
+void TestMeterLevels::windowPaintsWhatTheMetersWould()
+{
+    QFETCH(QList<QVector<double>>, events);
+    QFETCH(QColor, colour);
+
+    MainWindow shown;
+    MainWindowTestAccess::releaseTimer(shown)->stop();
+    std::array<PaintCounter *, LevelFrame::Channels> counters {};
+    std::vector<std::unique_ptr<PaintCounter>> owned;
+    const char *const names[]
+        = { "ProgLeft", "ProgRight", "SubLeft", "SubRight", "CrmLeft", "CrmRight" };
+    std::array<VexoPPMMeter *, LevelFrame::Channels> meters {};
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        meters[i] = shown.findChild<VexoPPMMeter *>(QLatin1String(names[i]));
+        QVERIFY(meters[i]);
+        owned.push_back(std::make_unique<PaintCounter>(meters[i]));
+        counters[i] = owned.back().get();
+    }
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    QTRY_VERIFY(!MainWindowTestAccess::resized(shown) && counters[0]->paints > 0);
+    if (colour.isValid()) {
+        for (VexoPPMMeter *m : meters)
+            m->setMaxColor(colour);
+    }
+    // Frames coming: the link legend that lay over the meters has gone.
+    MainWindowTestAccess::updateMeters(shown,
+                                       frameAt(QVector<double>(LevelFrame::Channels, -50.0)));
+    flushPaints();
+
+    // What the window's store holds, against the widgets painting the whole window afresh (the
+    // paints of that rendering are not the window's and are not counted).
+    const auto sameAsOwnPaint = [&](const char *when) {
+        const QImage store = shown.windowHandle()
+                                 ->screen()
+                                 ->grabWindow(shown.winId())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        std::array<int, LevelFrame::Channels> paints {};
+        for (int i = 0; i < LevelFrame::Channels; ++i)
+            paints[i] = counters[i]->paints;
+        const QImage own = shown.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (int i = 0; i < LevelFrame::Channels; ++i)
+            counters[i]->paints = paints[i];
+        for (int i = 0; i < LevelFrame::Channels; ++i) {
+            const QRect r(meters[i]->mapTo(&shown, QPoint()), meters[i]->size());
+            QVERIFY2(store.copy(r) == own.copy(r),
+                     qPrintable(QStringLiteral("meter %1 %2").arg(i).arg(QLatin1String(when))));
+        }
+    };
+    sameAsOwnPaint("at the start");
+    for (PaintCounter *c : counters)
+        c->paints = 0;
+
+    int moves = 0;
+    for (const QVector<double> &event : events) {
+        if (!event.isEmpty()) {
+            MainWindowTestAccess::updateMeters(shown, frameAt(event));
+            continue;
+        }
+        const int before = meters[0]->barHeight();
+        MainWindowTestAccess::meterRelease(shown);
+        moves += meters[0]->barHeight() != before;
+        // Nothing but the tick has painted yet: the store must already show the move.
+        sameAsOwnPaint("after a tick");
+        flushPaints();
+        sameAsOwnPaint("after the window's repaints");
+    }
+    QVERIFY(moves >= 2);
+    for (int i = 0; i < LevelFrame::Channels; ++i)
+        QCOMPARE(counters[i]->paints, 0);
 }
 
 ORVANE_TEST_MAIN(TestMeterLevels)

@@ -627,6 +627,7 @@ void TestPPMMeter::metaObjectNamesAndAliases()
         "MaxBackgroundColor", "MinBackgroundColor", "SkinEnvironmentVariable",
         "PPMMeterBackgroundFileName", "PeakHold",       "PeakHoldTime",
         "PeakFallPerSecond",  "PeakColor",          "PeakMarkHeight",
+        "PaintedByOwner",
     };
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QImage;
+class QPainter;
 class QPaintEvent;
 
 // Vertical peak programme meter: one level in dB as a bar rising from the bottom edge over a
@@ -39,6 +40,10 @@ class VexoPPMMeter : public QWidget
     Q_PROPERTY(double PeakFallPerSecond READ getPeakFallPerSecond WRITE setPeakFallPerSecond)
     Q_PROPERTY(QColor PeakColor READ getPeakColor WRITE setPeakColor)
     Q_PROPERTY(int PeakMarkHeight READ getPeakMarkHeight WRITE setPeakMarkHeight)
+    // Off by default: the meter repaints the rows that a step of its level or its peak mark
+    // changed itself. On, it keeps them for its owner, which takes them with takeMoved() and
+    // paints them with paintMeter(), several meters at once.
+    Q_PROPERTY(bool PaintedByOwner READ getPaintedByOwner WRITE setPaintedByOwner)
 
 public:
     explicit VexoPPMMeter(QWidget *parent = nullptr);
@@ -89,6 +94,8 @@ public:
     void setPeakColor(const QColor &color);
     int getPeakMarkHeight() const { return PeakMarkHeight; }
     void setPeakMarkHeight(int rows);
+    bool getPaintedByOwner() const { return PaintedByOwner; }
+    void setPaintedByOwner(bool value);
 
     // The monotonic milliseconds the peak mark's timing follows; tests put a clock of their
     // own here. Shared by all meters, so that a pair's marks fall together.
@@ -107,6 +114,15 @@ public:
     // stands now, at the current size: after a step of the level only these need a repaint.
     QRect barChange(int previousBarHeight) const;
     int zeroMarkHeight() const { return ZeroMarkHeight; }
+
+    // Rows whose pixels a change made differ: repainted at once, or, while PaintedByOwner is
+    // on, kept until the owner takes them.
+    void repaintRows(const QRect &rows);
+    // The rows kept since the last call, at the current size (empty when none moved).
+    QRect takeMoved();
+    // Paints the meter as its own paint does, the painter's origin at the meter's top left;
+    // the caller clips it to the rows it wants.
+    void paintMeter(QPainter &painter) const;
     const QImage &backgroundImage() const { return *BackgroundImage; }
 
 public slots:
@@ -165,4 +181,7 @@ private:
     int PeakMarkHeight;
     PeakHoldState Peak;
     int PeakHeight;
+    bool PaintedByOwner;
+    // The rows kept for the owner.
+    QRect Moved;
 };
