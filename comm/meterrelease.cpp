@@ -88,9 +88,15 @@ void MainWindow::pauseArrivals(bool ticking)
     if (serialPort && !commSettings.is_server
         && serialPause.pause(serialPort, serialPort->handle()) && Trace::enabled)
         Trace::awaitArrival(serialPort->handle());
-    // A server's socket only sends; a client's brings the frames.
-    if (commSettings.use_udp && !commSettings.is_server
-        && udpPause.pause(udpSocket, udpSocket->socketDescriptor()) && Trace::enabled)
+    // A server's socket only sends; a client's brings the frames. Datagrams left unread by a
+    // read are more than a console sends (a flood): until they are gone the socket wakes the
+    // program for every arrival, as at rest, so that the kernel's buffer drains and the next
+    // frame is not dropped for want of room in it.
+    if (!commSettings.use_udp || commSettings.is_server)
+        return;
+    if (udpSocket->hasPendingDatagrams())
+        udpPause.resume();
+    else if (udpPause.pause(udpSocket, udpSocket->socketDescriptor()) && Trace::enabled)
         Trace::awaitArrival(udpSocket->socketDescriptor());
 }
 
