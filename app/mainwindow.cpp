@@ -211,8 +211,11 @@ void MainWindow::placeDesignedWidgets()
 
 void MainWindow::setupStatus()
 {
-    for (VexoPPMMeter *meter : meters())
+    for (VexoPPMMeter *meter : meters()) {
         meter->setGradientForground(true);
+        // The release tick paints what moved on all six in one go (paintMovedMeters).
+        meter->setPaintedByOwner(true);
+    }
 
     const DesignLayout::Fit design = DesignLayout::atDesignSize();
     onAir = new OnAirStatus(this, meters());

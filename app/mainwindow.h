@@ -2,7 +2,9 @@
 
 #include "app/settingsstore.h"
 #include "comm/framestream.h"
+#include "comm/readpause.h"
 #include "comm/release.h"
+#include "comm/ticklevels.h"
 #include "dialogs/clocksettings.h"
 #include "dialogs/comm_st.h"
 #include "dialogs/displaysettings.h"
@@ -17,6 +19,7 @@
 #include <array>
 
 class CCommDialog;
+class QBackingStore;
 class ClockStatus;
 class OnAirStatus;
 class SecondTicker;
@@ -127,6 +130,13 @@ private:
     void updateMeters(unsigned char *frame);
     void resetMeters();
     void CalculatePPMRelease(VexoPPMMeter *meter, double *level);
+    // While the tick runs, the inputs wait for it: it reads what arrived since the last tick,
+    // and rests their own wake-ups again (or lets them wake the program once it rests).
+    void readArrivals();
+    void pauseArrivals(bool ticking);
+    void readSerialLine();
+    // Bytes from the serial line, however they were read.
+    void takeSerialBytes(const QByteArray &bytes);
     // Starts the release tick again if it rests: something may move.
     void wakeRelease();
     void editCaption(myLabel *caption, const QString &prompt);
@@ -156,6 +166,12 @@ private:
     void countDownFromRemote(int seconds);
     void endTimeFromRemote(ClockSettings::EndMode mode, const QTime &time);
     void placeOnAirLamp();
+    // Paints the rows that the meters' bars and peak marks moved over since the last call, all
+    // six with one painter straight into the window's backing store, and shows them with one
+    // flush; through the meters' own repaints where that cannot be done.
+    void paintMovedMeters();
+    // The window's backing store when it can be painted into outside a paint event.
+    QBackingStore *directBackingStore();
     // White text on the panel's bands, for the captions and the problem line.
     static constexpr const char *WhiteText = "QLabel\n{\ncolor: rgb(255, 255, 255);\n}";
 
@@ -178,7 +194,9 @@ private:
     myLabel *labelMeter2;
     myLabel *labelMeter3;
     QRect designRects[14];
+    // The last frame's levels; the tick's own targets are in tickLevels.
     double meterLevels[6];
+    TickLevels tickLevels;
     double releasePerTick;
     int releaseIntervalMs;
     // The tick's own interval: one refresh of the screen. releaseIntervalMs is the time the
@@ -199,6 +217,9 @@ private:
 
     // Serial bytes arrive in arbitrary pieces; this turns them back into frames.
     FrameStream serialFrames;
+    // The serial line's and the client socket's own wake-ups, at rest while the tick reads.
+    ReadPause serialPause;
+    ReadPause udpPause;
     // Brings a vanished serial port back without operator action. Held by value rather than
     // as a child, so the window's children stay the widgets, sockets, ports and release timer
     // that anything walking them expects, in their order.

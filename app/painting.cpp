@@ -1,6 +1,7 @@
 #include "panel/designlayout.h"
 
 #include "app/mainwindow.h"
+#include "diagnostics/trace.h"
 #include "onair/onairstatus.h"
 #include "panel/panellayout.h"
 #include "panel/panelpainter.h"
@@ -8,11 +9,13 @@
 #include "ui_mainwindow.h"
 #include "widgets/mylabel.h"
 
+#include <QBackingStore>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegion>
 #include <QResizeEvent>
+#include <QWindow>
 
 namespace {
 
@@ -65,7 +68,92 @@ QPixmap marginsAround(const QPixmap &texture, QSize size, const QRect &panel)
     return QPixmap::fromImage(std::move(margins));
 }
 
+// What of the window's widgets lies above `widget`, in the window's coordinates: the visible
+// siblings stacked after it and after each of its parents. A label or lamp may lie over a meter
+// (the link legend does while no data comes), and painting the meter straight into the window
+// must not paint over it.
+QRegion coveredAbove(const QWidget *window, const QWidget *widget)
+{
+    QRegion covered;
+    for (const QWidget *w = widget; w != window && w->parentWidget(); w = w->parentWidget()) {
+        const QObjectList &siblings = w->parentWidget()->children();
+        for (int i = siblings.indexOf(const_cast<QWidget *>(w)) + 1; i < siblings.size(); ++i) {
+            const auto *above = qobject_cast<const QWidget *>(siblings.at(i));
+            if (above && !above->isWindow() && above->isVisible())
+                covered += QRect(above->mapTo(window, QPoint()), above->size());
+        }
+    }
+    return covered;
+}
+
 } // namespace
+
+QBackingStore *MainWindow::directBackingStore()
+{
+    // Not before the window shows, nor while a relayout is pending (the meters are about to
+    // move and the store to take the new size): the repaint that comes then shows everything.
+    QBackingStore *store = backingStore();
+    const QWindow *handle = windowHandle();
+    if (!store || !handle || !handle->isExposed() || resized || !isVisible() || !updatesEnabled()
+        || store->size() != size())
+        return nullptr;
+    return store;
+}
+
+void MainWindow::paintMovedMeters()
+{
+    const std::array<VexoPPMMeter *, LevelFrame::Channels> six = meters();
+    std::array<QRect, LevelFrame::Channels> moved;
+    std::array<QPoint, LevelFrame::Channels> origin;
+    bool any = false;
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        moved[i] = six[i]->takeMoved();
+        origin[i] = six[i]->mapTo(this, QPoint());
+        any = any || !moved[i].isEmpty();
+    }
+    if (!any)
+        return;
+    QBackingStore *store = directBackingStore();
+    if (!store) {
+        for (int i = 0; i < LevelFrame::Channels; ++i)
+            six[i]->update(moved[i]);
+        return;
+    }
+
+    // Each meter's rows that nothing covers, in the window's coordinates; the covered rest is
+    // left to the meter's own repaint, which the widgets above it then paint over.
+    std::array<QRegion, LevelFrame::Channels> open;
+    QRegion painted;
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        if (moved[i].isEmpty())
+            continue;
+        const QRegion rows(moved[i].translated(origin[i]));
+        const QRegion covered = coveredAbove(this, six[i]).intersected(rows);
+        if (!covered.isEmpty())
+            six[i]->update(covered.translated(-origin[i]));
+        open[i] = rows.subtracted(covered);
+        painted += open[i];
+    }
+    if (painted.isEmpty())
+        return;
+
+    store->beginPaint(painted);
+    QPainter painter(store->paintDevice());
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        if (open[i].isEmpty())
+            continue;
+        if (Q_UNLIKELY(Trace::enabled))
+            Trace::meterPainted(i);
+        painter.save();
+        painter.setClipRegion(open[i]);
+        painter.translate(origin[i]);
+        six[i]->paintMeter(painter);
+        painter.restore();
+    }
+    painter.end();
+    store->endPaint();
+    store->flush(painted, windowHandle());
+}
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
@@ -131,8 +219,11 @@ void MainWindow::paintEvent(QPaintEvent *)
         onAir->layout(fit);
         clockStatus->layout(fit);
 
-        for (VexoPPMMeter *meter : meters())
+        for (VexoPPMMeter *meter : meters()) {
             meter->CalculateMeter();
+            // This paint and the one it asks for show the meters whole.
+            meter->takeMoved();
+        }
 
         resized = false;
         update();

@@ -14,6 +14,7 @@ void MainWindow::updateMeters(unsigned char *frame)
         Trace::frameArrived(meterLevels, frame);
     for (int i = 0; i < LevelFrame::Channels; ++i)
         meterLevels[i] = LevelFrame::levelDb(frame, i);
+    tickLevels.take(meterLevels);
     onAir->frameAccepted(meterLevels);
     remote->frameLevels(meterLevels);
     wakeRelease();

@@ -20,6 +20,7 @@ constexpr int MaxDatagramsPerWakeUp = 256;
 void MainWindow::setupCommunication()
 {
     serialPortDisconnect();
+    udpPause.forget();
     udpRetryTimer.stop();
     setUdpProblem(QString());
     resetMeters();
@@ -108,4 +109,7 @@ void MainWindow::udpReceive()
         else
             onAir->datagramRefused();
     }
+    // The first frame after a rest has started the tick: the next ones wait for it.
+    if (releaseTimer && releaseTimer->isActive())
+        pauseArrivals(true);
 }

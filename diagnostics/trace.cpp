@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QHash>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
@@ -90,6 +92,8 @@ public:
     void attach(QWidget *mainWindow);
     void frameArrived(const double *targets, const unsigned char *frame);
     void releaseTicked();
+    void awaitArrival(qintptr descriptor);
+    void meterPainted(int channel, qint64 at);
     void flush();
 
 protected:
@@ -111,6 +115,10 @@ private:
     qint64 awaiting[LevelFrame::Channels] = {};
     int lastBar[LevelFrame::Channels] = {};
     bool firstPaintSeen = false;
+    // Watches of the inputs that the tick reads, and the first arrival they saw since the last
+    // tick (0: none).
+    QHash<qintptr, QSocketNotifier *> arrivalWatches;
+    qint64 arrivedAt = 0;
     // The clocks and the second each showed at its last paint: a paint that shows a new
     // second is stamped with the wall clock, whose fraction of a second is then its lag.
     VexoAnalogClock *analog = nullptr;
@@ -158,7 +166,7 @@ void Recorder::attach(QWidget *mainWindow)
 
 void Recorder::frameArrived(const double *targets, const unsigned char *frame)
 {
-    const qint64 at = monotonicNs();
+    const qint64 at = arrivedAt != 0 ? arrivedAt : monotonicNs();
     int changed = 0;
     for (int i = 0; i < LevelFrame::Channels; ++i) {
         if (LevelFrame::levelDb(frame, i) == targets[i])
@@ -173,6 +181,9 @@ void Recorder::frameArrived(const double *targets, const unsigned char *frame)
 void Recorder::releaseTicked()
 {
     record(Kind::Release, monotonicNs());
+    arrivedAt = 0;
+    for (QSocketNotifier *watch : qAsConst(arrivalWatches))
+        watch->setEnabled(false);
     for (int i = 0; i < LevelFrame::Channels; ++i) {
         if (!meters[i])
             continue;
@@ -182,6 +193,22 @@ void Recorder::releaseTicked()
         lastBar[i] = bar;
         pending[i] = 0;
     }
+}
+
+void Recorder::awaitArrival(qintptr descriptor)
+{
+    QSocketNotifier *&watch = arrivalWatches[descriptor];
+    if (!watch) {
+        watch = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+        QSocketNotifier *const self = watch;
+        connect(watch, &QSocketNotifier::activated, this, [this, self] {
+            if (arrivedAt == 0)
+                arrivedAt = monotonicNs();
+            // The bytes stay for the tick; one arrival is all that is wanted.
+            self->setEnabled(false);
+        });
+    }
+    watch->setEnabled(true);
 }
 
 bool Recorder::eventFilter(QObject *watched, QEvent *event)
@@ -214,15 +241,19 @@ bool Recorder::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     for (int i = 0; i < LevelFrame::Channels; ++i) {
-        if (watched != meters[i])
-            continue;
-        record(Kind::MeterPaint, at, i);
-        if (awaiting[i] != 0) {
-            record(Kind::Latency, at, i, at - awaiting[i]);
-            awaiting[i] = 0;
-        }
+        if (watched == meters[i])
+            meterPainted(i, at);
     }
     return false;
+}
+
+void Recorder::meterPainted(int channel, qint64 at)
+{
+    record(Kind::MeterPaint, at, channel);
+    if (awaiting[channel] != 0) {
+        record(Kind::Latency, at, channel, at - awaiting[channel]);
+        awaiting[channel] = 0;
+    }
 }
 
 void Recorder::flush()
@@ -301,6 +332,16 @@ void frameArrived(const double *targets, const unsigned char *frame)
 void releaseTicked()
 {
     recorder->releaseTicked();
+}
+
+void awaitArrival(qintptr descriptor)
+{
+    recorder->awaitArrival(descriptor);
+}
+
+void meterPainted(int channel)
+{
+    recorder->meterPainted(channel, monotonicNs());
 }
 
 } // namespace Trace

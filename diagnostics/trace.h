@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class QWidget;
 
 // Time stamps for measuring the program from outside: set ORVANE_TRACE to a file name and the
@@ -19,6 +21,9 @@ class QWidget;
 // release tick. If that tick moves the channel's bar by a pixel, the earliest such frame
 // waits for the meter's next paint; the latency is the time from the frame's arrival to the
 // start of that paint. Frames whose effect does not show at the next tick have no latency.
+// While the release tick reads the input itself, a frame is read at the tick that shows it;
+// its arrival is then the moment the first bytes after the tick before could be read, which
+// the trace watches for.
 namespace Trace {
 
 // Read on the hot paths; true only when ORVANE_TRACE named a file at start-up.
@@ -33,5 +38,11 @@ void attach(QWidget *mainWindow);
 void frameArrived(const double *targets, const unsigned char *frame);
 // From the release timer, after the six meters were stepped.
 void releaseTicked();
+// From the release timer, when the input on `descriptor` is left for the next tick to read:
+// the first arrival until then is the arrival of the frames that tick reads.
+void awaitArrival(qintptr descriptor);
+// From the window, as it starts to paint a meter (channel 0 to 5) itself rather than through
+// the meter's own paint event.
+void meterPainted(int channel);
 
 } // namespace Trace

@@ -6,7 +6,12 @@
 #include "testsupport.h"
 #include "widgets/vexoppmmeter.h"
 
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -29,6 +34,17 @@ QByteArray frameWithRaw(const QVector<unsigned short> &raw)
     return LevelFrame::encode(raw.constData());
 }
 
+// A frame of six levels in dB, kept for the window to read.
+unsigned char *frameAt(const QVector<double> &levels)
+{
+    static QByteArray frame;
+    QVector<unsigned short> raw;
+    for (double db : levels)
+        raw.append(LevelFrame::rawFromDb(db));
+    frame = frameWithRaw(raw);
+    return reinterpret_cast<unsigned char *>(frame.data());
+}
+
 } // namespace
 
 class TestMeterLevels : public QObject
@@ -46,10 +62,13 @@ private slots:
     void restingAtFloorDoesNothing_data();
     void restingAtFloorDoesNothing();
     void targetAboveScaleHoldsTopWithoutRepaints();
-    void lastFrameOfTickMovesSixMetersInOrder();
+    void tickTakesTheHighestFrame_data();
+    void tickTakesTheHighestFrame();
     void fallForElapsedTime_data();
     void fallForElapsedTime();
     void fallFollowsTheClock();
+    void windowPaintsWhatTheMetersWould_data();
+    void windowPaintsWhatTheMetersWould();
 
 private:
     // One tick for the standalone meter, then the repaints it asked for are delivered.
@@ -223,14 +242,49 @@ void TestMeterLevels::targetAboveScaleHoldsTopWithoutRepaints()
     QCOMPARE(meter->paints, 1);
 }
 
-// Two frames before one tick: the meters rise to the second frame's levels only, each meter
-// to its own channel.
-void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
+void TestMeterLevels::tickTakesTheHighestFrame_data()
 {
-    QByteArray first = frameWithRaw({ 54000, 54000, 54000, 54000, 54000, 54000 });
-    QByteArray second = frameWithRaw({ 10000, 20000, 30000, 40000, 45000, 52500 });
-    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(first.data()));
-    MainWindowTestAccess::updateMeters(*window, reinterpret_cast<unsigned char *>(second.data()));
+    // Events in order: a frame's six levels, or an empty list for a release tick. Then each
+    // meter's position and its peak mark's level, the meters having started at `start`.
+    QTest::addColumn<double>("start");
+    QTest::addColumn<QList<QVector<double>>>("events");
+    QTest::addColumn<QVector<double>>("bars");
+    QTest::addColumn<QVector<double>>("peaks");
+
+    const QVector<double> tick;
+    const auto all = [](double db) { return QVector<double>(LevelFrame::Channels, db); };
+    QTest::newRow("a short peak between two ticks reaches the bar and its mark")
+        << -50.0 << QList<QVector<double>> { all(-50.0), all(0.0), all(-50.0), tick } << all(0.0)
+        << all(0.0);
+    QTest::newRow("the last frame is the highest")
+        << -50.0 << QList<QVector<double>> { all(-30.0), all(-20.0), tick } << all(-20.0)
+        << all(-20.0);
+    QTest::newRow("each meter takes its own channel's highest")
+        << -50.0
+        << QList<QVector<double>> { { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 },
+                                    { -45.0, -25.0, -35.0, -15.0, -5.5, 3.0 },
+                                    tick }
+        << QVector<double> { -40.0, -25.0, -20.0, -10.0, -5.0, 3.0 }
+        << QVector<double> { -40.0, -25.0, -20.0, -10.0, -5.0, 3.0 };
+    QTest::newRow("frames below the bar: one step of the fall")
+        << 0.0 << QList<QVector<double>> { all(-40.0), all(-30.0), tick } << all(-FullStep)
+        << all(0.0);
+    QTest::newRow("after the peak the meter falls towards the last frame")
+        << -50.0 << QList<QVector<double>> { all(0.0), all(-10.0), tick, tick, tick }
+        << all(-2.0 * FullStep) << all(0.0);
+    QTest::newRow("a peak of an earlier tick is not shown again")
+        << -50.0 << QList<QVector<double>> { all(-6.0), tick, all(-30.0), tick }
+        << all(-6.0 - FullStep) << all(-6.0);
+}
+
+// Between two ticks a meter's target is the highest level of every frame since the tick
+// before, each meter its own channel's: a short peak reaches the bar and its mark.
+void TestMeterLevels::tickTakesTheHighestFrame()
+{
+    QFETCH(double, start);
+    QFETCH(QList<QVector<double>>, events);
+    QFETCH(QVector<double>, bars);
+    QFETCH(QVector<double>, peaks);
 
     const char *const names[]
         = { "ProgLeft", "ProgRight", "SubLeft", "SubRight", "CrmLeft", "CrmRight" };
@@ -238,14 +292,38 @@ void TestMeterLevels::lastFrameOfTickMovesSixMetersInOrder()
     for (const char *name : names) {
         auto *m = window->findChild<VexoPPMMeter *>(QLatin1String(name));
         QVERIFY2(m, name);
-        m->dBPosition = -50.0;
         meters.append(m);
     }
-
+    // Every tick on time; the meters at `start` with their marks there too, and targets that
+    // keep them there.
+    qint64 now = 7000000000;
+    ReleaseClock &clock = MainWindowTestAccess::releaseClock(*window);
+    clock.setSource([&now] { return now; });
+    MainWindowTestAccess::updateMeters(*window, frameAt(QVector<double>(meters.size(), start)));
+    for (VexoPPMMeter *m : meters) {
+        m->dBPosition = start;
+        m->resetPeak();
+        m->CalculateMeter();
+    }
     MainWindowTestAccess::meterRelease(*window);
-    const double expected[] = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
-    for (int i = 0; i < meters.size(); ++i)
-        QCOMPARE(meters.at(i)->dBPosition, expected[i]);
+
+    for (const QVector<double> &event : events) {
+        if (event.isEmpty()) {
+            now += 10000000;
+            MainWindowTestAccess::meterRelease(*window);
+        } else {
+            MainWindowTestAccess::updateMeters(*window, frameAt(event));
+        }
+    }
+    clock.setSource(ReleaseClock::monotonicNs);
+    for (int i = 0; i < meters.size(); ++i) {
+        QVERIFY2(
+            qAbs(meters.at(i)->dBPosition - bars.at(i)) < 1e-6,
+            qPrintable(QStringLiteral("meter %1 at %2 dB").arg(i).arg(meters.at(i)->dBPosition)));
+        QVERIFY2(
+            qAbs(meters.at(i)->peakdB() - peaks.at(i)) < 1e-6,
+            qPrintable(QStringLiteral("mark %1 at %2 dB").arg(i).arg(meters.at(i)->peakdB())));
+    }
 }
 
 void TestMeterLevels::fallForElapsedTime_data()
@@ -300,6 +378,103 @@ void TestMeterLevels::fallFollowsTheClock()
     QCOMPARE(prog->dBPosition, beforeStall - double(13.3f));
 
     clock.setSource(ReleaseClock::monotonicNs);
+}
+
+void TestMeterLevels::windowPaintsWhatTheMetersWould_data()
+{
+    // Events as in tickTakesTheHighestFrame, on a window on show; `colour`, when valid, is the
+    // bar's top colour given to every meter through its property before the events.
+    QTest::addColumn<QList<QVector<double>>>("events");
+    QTest::addColumn<QColor>("colour");
+
+    const QVector<double> tick;
+    const auto all = [](double db) { return QVector<double>(LevelFrame::Channels, db); };
+    const QVector<double> mixed = { -40.0, -30.0, -20.0, -10.0, -5.0, 2.5 };
+    QTest::newRow("a short peak between two ticks, then the fall")
+        << QList<QVector<double>> { all(-50.0), all(0.0), all(-50.0), tick, tick, tick, tick }
+        << QColor();
+    QTest::newRow("each meter its own level, rising and falling")
+        << QList<QVector<double>> { mixed, tick, all(-12.0), tick, tick, all(-49.0), tick, tick }
+        << QColor();
+    QTest::newRow("a colour changed from outside paints the moved rows")
+        << QList<QVector<double>> { all(-6.0), tick, all(-30.0), tick, tick }
+        << QColor(40, 20, 10);
+}
+
+// The release tick paints the rows the six meters moved over itself, straight into the
+// window: the window must then show exactly what the meters' own painting shows, with the
+// meters' own colours, and none of them repaints itself for it.
+void TestMeterLevels::windowPaintsWhatTheMetersWould()
+{
+    QFETCH(QList<QVector<double>>, events);
+    QFETCH(QColor, colour);
+
+    MainWindow shown;
+    MainWindowTestAccess::releaseTimer(shown)->stop();
+    std::array<PaintCounter *, LevelFrame::Channels> counters {};
+    std::vector<std::unique_ptr<PaintCounter>> owned;
+    const char *const names[]
+        = { "ProgLeft", "ProgRight", "SubLeft", "SubRight", "CrmLeft", "CrmRight" };
+    std::array<VexoPPMMeter *, LevelFrame::Channels> meters {};
+    for (int i = 0; i < LevelFrame::Channels; ++i) {
+        meters[i] = shown.findChild<VexoPPMMeter *>(QLatin1String(names[i]));
+        QVERIFY(meters[i]);
+        owned.push_back(std::make_unique<PaintCounter>(meters[i]));
+        counters[i] = owned.back().get();
+    }
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    QTRY_VERIFY(!MainWindowTestAccess::resized(shown) && counters[0]->paints > 0);
+    if (colour.isValid()) {
+        for (VexoPPMMeter *m : meters)
+            m->setMaxColor(colour);
+    }
+    // Frames coming: the link legend that lay over the meters has gone.
+    MainWindowTestAccess::updateMeters(shown,
+                                       frameAt(QVector<double>(LevelFrame::Channels, -50.0)));
+    flushPaints();
+
+    // What the window's store holds, against the widgets painting the whole window afresh (the
+    // paints of that rendering are not the window's and are not counted).
+    const auto sameAsOwnPaint = [&](const char *when) {
+        const QImage store = shown.windowHandle()
+                                 ->screen()
+                                 ->grabWindow(shown.winId())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        std::array<int, LevelFrame::Channels> paints {};
+        for (int i = 0; i < LevelFrame::Channels; ++i)
+            paints[i] = counters[i]->paints;
+        const QImage own = shown.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (int i = 0; i < LevelFrame::Channels; ++i)
+            counters[i]->paints = paints[i];
+        for (int i = 0; i < LevelFrame::Channels; ++i) {
+            const QRect r(meters[i]->mapTo(&shown, QPoint()), meters[i]->size());
+            QVERIFY2(store.copy(r) == own.copy(r),
+                     qPrintable(QStringLiteral("meter %1 %2").arg(i).arg(QLatin1String(when))));
+        }
+    };
+    sameAsOwnPaint("at the start");
+    for (PaintCounter *c : counters)
+        c->paints = 0;
+
+    int moves = 0;
+    for (const QVector<double> &event : events) {
+        if (!event.isEmpty()) {
+            MainWindowTestAccess::updateMeters(shown, frameAt(event));
+            continue;
+        }
+        const int before = meters[0]->barHeight();
+        MainWindowTestAccess::meterRelease(shown);
+        moves += meters[0]->barHeight() != before;
+        // Nothing but the tick has painted yet: the store must already show the move.
+        sameAsOwnPaint("after a tick");
+        flushPaints();
+        sameAsOwnPaint("after the window's repaints");
+    }
+    QVERIFY(moves >= 2);
+    for (int i = 0; i < LevelFrame::Channels; ++i)
+        QCOMPARE(counters[i]->paints, 0);
 }
 
 ORVANE_TEST_MAIN(TestMeterLevels)

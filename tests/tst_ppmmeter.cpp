@@ -647,6 +647,7 @@ void TestPPMMeter::metaObjectNamesAndAliases()
         "PPMMeterBackgroundFileName", "PeakHold",       "PeakHoldTime",
         "PeakFallPerSecond",  "PeakColor",          "PeakMarkHeight",
         "PeakdB",
+        "PaintedByOwner",
     };
     QStringList names;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {

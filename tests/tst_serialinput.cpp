@@ -50,6 +50,7 @@ private slots:
     void unopenablePortNamedInTitle();
     void reconfigurationDropsTargets();
     void refusedPortIsShownUntilItOpens();
+    void framesWaitForTheTickWhileLive();
 
 private:
     // Opens the program's end of the line in serial-only mode.
@@ -376,6 +377,34 @@ void TestSerialInput::refusedPortIsShownUntilItOpens()
     const QByteArray frame = frameOf(33000, 900);
     QVERIFY(line->write(frame));
     QTRY_COMPARE(levels(), levelsIn(frame));
+}
+
+// While the meters move, the release tick reads the line once a refresh instead of the port
+// waking the display for every frame: frames 2 ms apart all arrive, in a handful of the port's
+// own reads at most. Once the meters rest, the next frame wakes the display at once again.
+void TestSerialInput::framesWaitForTheTickWhileLive()
+{
+    connectDisplay();
+    QSerialPort *port = MainWindowTestAccess::serialPort(*window);
+    QTimer *tick = MainWindowTestAccess::releaseTimer(*window);
+    QSignalSpy wakes(port, &QSerialPort::readyRead);
+    constexpr int Frames = 250;
+    for (int i = 0; i < Frames; ++i) {
+        QVERIFY(line->write(frameOf(static_cast<unsigned short>(3000 + i), 3)));
+        QTest::qWait(2);
+    }
+    QTRY_COMPARE(framesFound(), quint64(Frames));
+    QCOMPARE(levels(), levelsIn(frameOf(3000 + Frames - 1, 3)));
+    qInfo("%d frames in %d reads of the port's own", Frames, int(wakes.count()));
+    QVERIFY2(wakes.count() <= 5, qPrintable(QString::number(wakes.count())));
+
+    // The link goes quiet and the meters fall to the floor; then the tick rests.
+    QTRY_VERIFY_WITH_TIMEOUT(!tick->isActive(), 10000);
+    const int before = int(wakes.count());
+    const QByteArray next = frameOf(30000, 100);
+    QVERIFY(line->write(next));
+    QTRY_COMPARE_WITH_TIMEOUT(levels(), levelsIn(next), 1000);
+    QCOMPARE(int(wakes.count()), before + 1);
 }
 
 ORVANE_TEST_MAIN(TestSerialInput)

@@ -6,7 +6,9 @@
 
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -52,6 +54,8 @@ private slots:
     void acceptsOnlyFramesFromServer();
     void framesFollowReadyRead();
     void queuedDatagramsHandledInOneCall();
+    void datagramsWaitForTheTickWhileLive();
+    void backlogBeyondOneTickIsReadAsItComes();
     void portFromText_data();
     void portFromText();
     void hostFromText_data();
@@ -180,6 +184,58 @@ void TestUdpInput::queuedDatagramsHandledInOneCall()
     MainWindowTestAccess::udpReceive(*window);
     QVERIFY(!clientSocket()->hasPendingDatagrams());
     QCOMPARE(levels(), levelsIn(frames[2]));
+}
+
+// While the meters move, the release tick takes the datagrams once a refresh: the socket does
+// not wake the display for each of them.
+void TestUdpInput::datagramsWaitForTheTickWhileLive()
+{
+    becomeClient(QStringLiteral("127.0.0.1"), QString::number(port));
+    QSignalSpy wakes(clientSocket(), &QUdpSocket::readyRead);
+    QUdpSocket source;
+    QByteArray frame;
+    for (int i = 0; i < 200; ++i) {
+        frame = frameOf(static_cast<unsigned short>(8000 + i), 7);
+        source.writeDatagram(frame, QHostAddress::LocalHost, port);
+        QTest::qWait(2);
+    }
+    QTRY_COMPARE(levels(), levelsIn(frame));
+    qInfo("200 datagrams in %d wake-ups of the socket's own", int(wakes.count()));
+    QVERIFY2(wakes.count() <= 5, qPrintable(QString::number(wakes.count())));
+}
+
+// More datagrams than a tick reads are more than any console sends: the socket then wakes the
+// display for them as they come, so that the kernel's buffer drains and the next frame finds
+// room in it, and rests again for the tick once they are gone.
+void TestUdpInput::backlogBeyondOneTickIsReadAsItComes()
+{
+    becomeClient(QStringLiteral("127.0.0.1"), QString::number(port));
+    QUdpSocket source;
+    const QByteArray first = frameOf(9000, 7);
+    source.writeDatagram(first, QHostAddress::LocalHost, port);
+    QTRY_COMPARE(levels(), levelsIn(first));
+    QTimer *tick = MainWindowTestAccess::releaseTimer(*window);
+    QVERIFY(tick->isActive());
+
+    // Written while the display does nothing, so that they wait for the tick; the kernel's
+    // default buffer would hold fewer than a tick reads.
+    clientSocket()->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 21);
+    for (int i = 0; i < 2000; ++i)
+        source.writeDatagram(frameOf(static_cast<unsigned short>(10000 + i), 3),
+                             QHostAddress::LocalHost, port);
+    QVERIFY(datagramQueued(clientSocket()));
+    MainWindowTestAccess::meterRelease(*window);
+    QVERIFY2(clientSocket()->hasPendingDatagrams(), "the backlog fits in one tick's read");
+    // No further tick comes for an hour: what is left is read without one, and then the socket
+    // rests for the tick again.
+    tick->setInterval(3600 * 1000);
+    QTRY_VERIFY(!clientSocket()->hasPendingDatagrams()
+                && MainWindowTestAccess::udpPause(*window).paused());
+    const QByteArray last = frameOf(30000, 3);
+    source.writeDatagram(last, QHostAddress::LocalHost, port);
+    QVERIFY(datagramQueued(clientSocket()));
+    MainWindowTestAccess::meterRelease(*window);
+    QCOMPARE(levels(), levelsIn(last));
 }
 
 void TestUdpInput::portFromText_data()

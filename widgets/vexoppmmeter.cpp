@@ -99,6 +99,7 @@ VexoPPMMeter::VexoPPMMeter(QWidget *parent)
     , PeakMarkHeight(2)
     , Peak()
     , PeakHeight(0)
+    , PaintedByOwner(false)
 {
     updateScaleConstants();
     loadBackgroundImage();
@@ -206,7 +207,7 @@ void VexoPPMMeter::stepPeak()
     const int next = Peak.db > MindBPosition ? heightFor(Peak.db) : 0;
     if (next == PeakHeight)
         return;
-    update(peakRows(PeakHeight).united(peakRows(next)));
+    repaintRows(peakRows(PeakHeight).united(peakRows(next)));
     PeakHeight = next;
 }
 
@@ -274,6 +275,29 @@ void VexoPPMMeter::setPeakColor(const QColor &color)
 void VexoPPMMeter::setPeakMarkHeight(int rows)
 {
     assignAndRepaint(this, PeakMarkHeight, qMax(0, rows));
+}
+
+void VexoPPMMeter::setPaintedByOwner(bool value)
+{
+    // Whatever was kept is painted by the whole repaint either way.
+    if (assignAndRepaint(this, PaintedByOwner, value))
+        Moved = QRect();
+}
+
+void VexoPPMMeter::repaintRows(const QRect &rows)
+{
+    if (PaintedByOwner)
+        Moved |= rows.intersected(rect());
+    else
+        update(rows);
+}
+
+QRect VexoPPMMeter::takeMoved()
+{
+    // A resize since they were kept may have left them beyond the meter.
+    const QRect rows = Moved.intersected(rect());
+    Moved = QRect();
+    return rows;
 }
 
 void VexoPPMMeter::setdBPosition(double_db NewdBPosition)
@@ -389,6 +413,11 @@ void VexoPPMMeter::loadBackgroundImage()
 void VexoPPMMeter::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    paintMeter(painter);
+}
+
+void VexoPPMMeter::paintMeter(QPainter &painter) const
+{
     // No antialiasing: every shape here is a rectangle on whole pixels, where it would change no
     // pixel, but it sends each fill through the raster engine's coverage rasterizer, which made
     // a meter's paint about nine times as slow; six meters repaint hundreds of times a second.

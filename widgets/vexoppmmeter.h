@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QImage;
+class QPainter;
 class QPaintEvent;
 
 // Vertical peak programme meter: one level in dB as a bar rising from the bottom edge over a
@@ -42,6 +43,10 @@ class VexoPPMMeter : public QWidget
     // The level the peak mark stands for; the scale's bottom while no mark shows. Set, the
     // mark stands there from now on for the hold time (never below the bar).
     Q_PROPERTY(double PeakdB READ getPeakdB WRITE setPeakdB)
+    // Off by default: the meter repaints the rows that a step of its level or its peak mark
+    // changed itself. On, it keeps them for its owner, which takes them with takeMoved() and
+    // paints them with paintMeter(), several meters at once.
+    Q_PROPERTY(bool PaintedByOwner READ getPaintedByOwner WRITE setPaintedByOwner)
 
 public:
     explicit VexoPPMMeter(QWidget *parent = nullptr);
@@ -94,6 +99,8 @@ public:
     void setPeakMarkHeight(int rows);
     double getPeakdB() const;
     void setPeakdB(double db);
+    bool getPaintedByOwner() const { return PaintedByOwner; }
+    void setPaintedByOwner(bool value);
 
     // The monotonic milliseconds the peak mark's timing follows; tests put a clock of their
     // own here. Shared by all meters, so that a pair's marks fall together.
@@ -112,6 +119,15 @@ public:
     // stands now, at the current size: after a step of the level only these need a repaint.
     QRect barChange(int previousBarHeight) const;
     int zeroMarkHeight() const { return ZeroMarkHeight; }
+
+    // Rows whose pixels a change made differ: repainted at once, or, while PaintedByOwner is
+    // on, kept until the owner takes them.
+    void repaintRows(const QRect &rows);
+    // The rows kept since the last call, at the current size (empty when none moved).
+    QRect takeMoved();
+    // Paints the meter as its own paint does, the painter's origin at the meter's top left;
+    // the caller clips it to the rows it wants.
+    void paintMeter(QPainter &painter) const;
     const QImage &backgroundImage() const { return *BackgroundImage; }
 
 public slots:
@@ -170,4 +186,7 @@ private:
     int PeakMarkHeight;
     PeakHoldState Peak;
     int PeakHeight;
+    bool PaintedByOwner;
+    // The rows kept for the owner.
+    QRect Moved;
 };

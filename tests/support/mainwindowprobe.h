@@ -26,6 +26,7 @@ struct MainWindowTestAccess
     static QPixmap *background(MainWindow &w) { return w.background; }
     static QPixmap *emptyBackground(MainWindow &w) { return w.emptyBackground; }
     static QTimer *releaseTimer(MainWindow &w) { return w.releaseTimer; }
+    static const ReadPause &udpPause(MainWindow &w) { return w.udpPause; }
     static QTimer *serialRetryTimer(MainWindow &w) { return &w.serialRetryTimer; }
     static const FrameStream &serialFrames(MainWindow &w) { return w.serialFrames; }
     static double releasePerTick(MainWindow &w) { return w.releasePerTick; }
