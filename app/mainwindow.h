@@ -46,10 +46,15 @@ public:
     // say so.
     void showAtStart(bool fullScreen, int screen = -1);
 
+    // The studio's ON AIR light on the clock's dial. Kept only while the program runs: after a
+    // start the studio is not on air until someone says so.
+    bool isOnAir() const;
+
 public slots:
     // Just after each second boundary of the wall clock: the clocks show the new second
     // together, and everything that counts whole seconds follows.
     void secondTick();
+    void setOnAir(bool on);
 
 private slots:
     void onDataAvailable();
@@ -65,6 +70,8 @@ private slots:
     void labelMeter1Clicked();
     void labelMeter2Clicked();
     void labelMeter3Clicked();
+    void renameCaptions();
+    void toggleKeys();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -114,6 +121,21 @@ private:
     // Starts the release tick again if it rests: something may move.
     void wakeRelease();
     void editCaption(myLabel *caption, const QString &prompt);
+    // The captions as the operator named them: shown whole where they fit, cut at the end
+    // with the whole name in a tooltip, and told to the lamps that name a pair.
+    void showCaptions();
+    std::array<QString, 3> captionTexts() const;
+    // The lamps that flash go dark half a second after each second's wake; nothing is woken
+    // for it while nothing flashes.
+    void flashOff();
+    // The panel's brightness for the time of day; the analog clock's hands as the display
+    // settings say.
+    void applyNight();
+    void applyHands();
+    // The panel's light at `brightness` (0 to 1): the meters' colours, the clocks', the
+    // captions', the panel picture's; alarms keep theirs.
+    void applyBrightness(double brightness);
+    void placeKeys();
     void onSerialError();
     void retrySerialPort();
     // The window's right-click menu; the caller owns it.
@@ -192,6 +214,11 @@ private:
 
     // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
     FullScreenControl fullScreen;
+    QTimer flashTimer;
+    // The part of its light the panel shows now, 1 by day.
+    double panelBrightness;
+    // F1: the keys, over the panel, until any key or click. Made when first asked for.
+    QLabel *keysOverlay;
     // Where the settings put the window: its screen, and its place as stored (empty if none).
     int startScreen;
     QRect storedPlace;
