@@ -14,8 +14,10 @@
 #include "widgets/vexodigitalclock.h"
 #include "widgets/vexolamp.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QImage>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -65,6 +67,15 @@ QColor lampColour(const QImage &image, const QRect &lamp, bool inkOnly = false)
     return QColor(best);
 }
 
+// The entry of the window's right-click menu that reads `text`, as the menu is built now.
+QAction *menuEntry(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
 } // namespace
 
 class TestStudioClock : public QObject
@@ -78,6 +89,8 @@ private slots:
     void endTimeMarkerAndTimeLeft();
     void syncLampFollowsTheKernel();
     void countDownFromKeyToTimeUp();
+    void countDownStopsFromTheMenu();
+    void onAirFromTheMenuAndTheSlot();
     void dialogsSetAndKeepThem();
 
 private:
@@ -263,12 +276,64 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     QVERIFY(!status->countDownActive());
 }
 
+// A running count-down can be stopped from the menu as well as with Esc; the entry is there
+// only while one runs.
+void TestStudioClock::countDownStopsFromTheMenu()
+{
+    const QString stop = QStringLiteral("Stop count-down");
+    MainWindowTestAccess::clockSettings(*window).countDownSeconds = 60;
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QVERIFY(!menuEntry(menu.get(), stop));
+
+    QTest::keyClick(window.get(), Qt::Key_C);
+    QVERIFY(status->countDownActive());
+    menu.reset(MainWindowTestAccess::createContextMenu(*window));
+    QAction *entry = menuEntry(menu.get(), stop);
+    QVERIFY(entry);
+    entry->trigger();
+    QVERIFY(!status->countDownActive());
+    QVERIFY(status->countDownLamp()->isHidden());
+}
+
+// ON AIR: a checkable menu entry, and one slot for whatever else drives it; the lamp on the
+// dial follows both, and a program started anew is not on air.
+void TestStudioClock::onAirFromTheMenuAndTheSlot()
+{
+    auto *lamp = window->findChild<VexoLamp *>(QStringLiteral("lamp_on_air"));
+    QVERIFY(lamp);
+    QVERIFY(!window->isOnAir());
+    QVERIFY(!isRed(lampColour(shot(), lamp->geometry())));
+
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QAction *entry = menuEntry(menu.get(), QStringLiteral("ON AIR"));
+    QVERIFY(entry);
+    QVERIFY(entry->isCheckable());
+    QVERIFY(!entry->isChecked());
+    entry->trigger();
+    QVERIFY(window->isOnAir());
+    QVERIFY(isRed(lampColour(shot(), lamp->geometry())));
+    QCOMPARE(lamp->getText(), QStringLiteral("ON AIR"));
+    menu.reset(MainWindowTestAccess::createContextMenu(*window));
+    QVERIFY(menuEntry(menu.get(), QStringLiteral("ON AIR"))->isChecked());
+
+    window->setOnAir(false);
+    QVERIFY(!window->isOnAir());
+    QVERIFY(!isRed(lampColour(shot(), lamp->geometry())));
+    window->setOnAir(true);
+    MainWindowTestAccess::writeSettings(*window);
+    menu.reset();
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    QVERIFY(!window->isOnAir());
+}
+
 // What the operator sets in the two dialogs takes effect at once and is kept in [clock],
 // where the next start finds it.
 void TestStudioClock::dialogsSetAndKeepThem()
 {
     ModalAnswer<CEndTimeDialog> end([](CEndTimeDialog *dialog) {
-        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_hourly"))->setChecked(true);
+        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_hourly"))
+            ->setChecked(true);
         dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_end_hourly"))
             ->setTime(QTime(0, 59, 50));
         dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
