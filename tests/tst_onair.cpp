@@ -3,23 +3,31 @@
 // and that the display settings dialog keeps what it edits.
 #include "app/mainwindow.h"
 #include "comm/levelframe.h"
+#include "dialogs/ccaptionsdialog.h"
 #include "dialogs/cdisplaydialog.h"
 #include "levelframes.h"
 #include "mainwindowprobe.h"
+#include "panel/lampstyle.h"
+#include "panel/palette.h"
 #include "modalanswer.h"
 #include "ptypair.h"
 #include "serialwindow.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/mylabel.h"
 #include "widgets/vexolamp.h"
 #include "widgets/vexoppmmeter.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTimeEdit>
 #include <QtTest>
 
 #include <memory>
@@ -46,6 +54,7 @@ private slots:
     void overLatchesUntilReset();
     void missingPortIsNoLink();
     void displaySettingsAreKept();
+    void settingsShowOnThePanel();
 
 private:
     void connectLine();
@@ -109,13 +118,17 @@ void TestOnAir::framesStopAndResume()
 
     // One good frame clears it: the lamp and the legend change with that frame, before the
     // next tick, and the next paint shows it.
-    const quint64 before = status->linkReport().section(QLatin1Char('\n'), 1, 1)
-                               .section(QLatin1Char(' '), 2).toULongLong();
+    const quint64 before = status->linkReport()
+                               .section(QLatin1Char('\n'), 1, 1)
+                               .section(QLatin1Char(' '), 2)
+                               .toULongLong();
     QVERIFY(line->write(frameAt(-20.0)));
     QTRY_COMPARE_WITH_TIMEOUT(lamp->getText(), QStringLiteral("LIVE"), 1000);
     QVERIFY(!status->linkMark(0)->isVisible());
-    const quint64 after = status->linkReport().section(QLatin1Char('\n'), 1, 1)
-                              .section(QLatin1Char(' '), 2).toULongLong();
+    const quint64 after = status->linkReport()
+                              .section(QLatin1Char('\n'), 1, 1)
+                              .section(QLatin1Char(' '), 2)
+                              .toULongLong();
     QCOMPARE(after, before + 1);
     const QColor back = shownColour(*window, lamp);
     QVERIFY2(back.green() > 150 && back.red() < 80, qPrintable(back.name()));
@@ -131,7 +144,8 @@ void TestOnAir::overLatchesUntilReset()
     QTRY_VERIFY(over->getLit());
     // The count is read across the room; the time of the last over is in the tooltip.
     QCOMPARE(over->getText(), QStringLiteral("OVER 1\u00d7"));
-    QVERIFY2(over->toolTip().startsWith(QStringLiteral("Last over at ")), qPrintable(over->toolTip()));
+    QVERIFY2(over->toolTip().startsWith(QStringLiteral("Last over at ")),
+             qPrintable(over->toolTip()));
     QVERIFY(status->overLamp(2)->getLit());
     QTRY_VERIFY(window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"))->peakHeight() > 0);
 
@@ -176,16 +190,14 @@ void TestOnAir::displaySettingsAreKept()
             entries << action->text();
     }
     menu.reset();
-    QCOMPARE(entries, (QStringList{QStringLiteral("Communication settings\u2026"),
-                                   QStringLiteral("Display settings\u2026"),
-                                   QStringLiteral("Rename captions\u2026"),
-                                   QStringLiteral("End time\u2026"),
-                                   QStringLiteral("Count-down\u2026"),
-                                   QStringLiteral("Restart count-down"),
-                                   QStringLiteral("ON AIR"),
-                                   QStringLiteral("Reset peaks and overs"),
-                                   QStringLiteral("Full screen"),
-                                   QStringLiteral("Keys\u2026")}));
+    QCOMPARE(
+        entries,
+        (QStringList { QStringLiteral("Communication settings\u2026"),
+                       QStringLiteral("Display settings\u2026"),
+                       QStringLiteral("Rename captions\u2026"), QStringLiteral("End time\u2026"),
+                       QStringLiteral("Count-down\u2026"), QStringLiteral("Restart count-down"),
+                       QStringLiteral("ON AIR"), QStringLiteral("Reset peaks and overs"),
+                       QStringLiteral("Full screen"), QStringLiteral("Keys\u2026") }));
 
     ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {
         dialog->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_stale_time"))
@@ -201,7 +213,8 @@ void TestOnAir::displaySettingsAreKept()
     QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
     QCOMPARE(stored.childKeys().size(), 12);
     QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 2.5);
-    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(), QStringLiteral("true"));
+    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(),
+             QStringLiteral("true"));
     QCOMPARE(stored.value(QStringLiteral("display/start_full_screen")).toString(),
              QStringLiteral("true"));
     QCOMPARE(status->linkReport().section(QLatin1Char('\n'), 4, 4),
@@ -214,6 +227,62 @@ void TestOnAir::displaySettingsAreKept()
     QCOMPARE(MainWindowTestAccess::displaySettings(again).staleSeconds, 2.5);
     QVERIFY(MainWindowTestAccess::displaySettings(again).silence[DisplaySettings::Sub].enabled);
     QVERIFY(MainWindowTestAccess::displaySettings(again).startFullScreen);
+}
+
+// What "Rename captions..." and the display settings change, seen on the panel: the silence
+// rows named by the captions, a pair that is not watched saying so, the hands hidden, and the
+// panel dimmed for the night with its alarms kept at full light.
+void TestOnAir::settingsShowOnThePanel()
+{
+    connectLine();
+    QCOMPARE(status->silenceLamp(0)->getText(), QStringLiteral("SILENCE"));
+    QCOMPARE(status->silenceLamp(1)->getText(), QStringLiteral("NOT WATCHED"));
+
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QAction *rename = nullptr;
+    for (QAction *action : menu->actions())
+        if (action->text() == QStringLiteral("Rename captions\u2026"))
+            rename = action;
+    QVERIFY(rename);
+    ModalAnswer<CCaptionsDialog> captions([](CCaptionsDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_caption_sub"))
+            ->setText(QStringLiteral("Music bed"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    rename->trigger();
+    QVERIFY(captions.answered());
+    QCOMPARE(MainWindowTestAccess::caption(*window, 2)->text(), QStringLiteral("Music bed"));
+
+    // Dimmed from two minutes ago for an hour, across midnight if need be.
+    const QTime now = QTime::currentTime();
+    QString subRow;
+    ModalAnswer<CDisplayDialog> display([&](CDisplayDialog *dialog) {
+        subRow = dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_silence_sub"))->text();
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_show_hands"))->setChecked(false);
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_dim_at_night"))->setChecked(true);
+        dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_dim_from"))
+            ->setTime(now.addSecs(-120));
+        dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_dim_until"))
+            ->setTime(now.addSecs(3600));
+        dialog->findChild<QSpinBox *>(QStringLiteral("spinBox_dim_brightness"))->setValue(30);
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openDisplaySettings(*window);
+    QVERIFY(display.answered());
+    QCOMPARE(subRow, QStringLiteral("Music bed"));
+    QVERIFY(!window->findChild<VexoAnalogClock *>()->getHands());
+
+    VexoPPMMeter *meter = window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"));
+    QCOMPARE(meter->getMaxColor(), LampStyle::dimmed(Palette::MeterOver, 0.3));
+    // An unlit lamp is dimmed, but no further than its words can still be read.
+    const QColor unlit = status->silenceLamp(1)->getUnlitTextColor();
+    QVERIFY(unlit.red() < LampStyle::UnlitText.red());
+    QVERIFY(LampStyle::contrast(unlit, LampStyle::UnlitFace) >= 3.0);
+    // An over at night is as bright as by day.
+    QVERIFY(line->write(frameAt(10.0)));
+    QTRY_VERIFY(status->overLamp(0)->getLit());
+    QCOMPARE(shownColour(*window, status->overLamp(0)),
+             LampStyle::look(LampStyle::State::Over).lit);
 }
 
 ORVANE_TEST_MAIN(TestOnAir)
