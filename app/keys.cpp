@@ -11,6 +11,7 @@ namespace {
 // The keys' list in design pixels: its size on the panel and the size of its words.
 constexpr QSize KeysSize(440, 250);
 constexpr int KeysPixelSize = 15;
+constexpr int KeysMargin = 16;
 
 } // namespace
 
@@ -54,12 +55,16 @@ void MainWindow::placeKeys()
         return;
     const DesignLayout::Fit fit = windowSize.isEmpty() ? DesignLayout::atDesignSize()
                                                        : DesignLayout::fitDesign(windowSize);
-    const QSize size(LampStyle::scaled(KeysSize.width(), fit),
-                     LampStyle::scaled(KeysSize.height(), fit));
-    const QRect panel(fit.offsetX, fit.offsetY, fit.canvasWidth, fit.canvasHeight);
-    keysOverlay->setGeometry(
-        QRect(panel.center() - QPoint(size.width(), size.height()) / 2, size));
     QFont font = LampStyle::font(KeysPixelSize, fit);
     font.setBold(false);
     keysOverlay->setFont(font);
+    // At least the designed size, and never narrower than its words: a font's widths do not
+    // scale exactly with its size, and a translation may be longer.
+    keysOverlay->setMargin(LampStyle::scaled(KeysMargin, fit));
+    const QSize words = keysOverlay->sizeHint();
+    const QSize size(qMax(LampStyle::scaled(KeysSize.width(), fit), words.width()),
+                     qMax(LampStyle::scaled(KeysSize.height(), fit), words.height()));
+    const QRect panel(fit.offsetX, fit.offsetY, fit.canvasWidth, fit.canvasHeight);
+    keysOverlay->setGeometry(
+        QRect(panel.center() - QPoint(size.width(), size.height()) / 2, size));
 }

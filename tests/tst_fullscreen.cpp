@@ -133,6 +133,10 @@ void TestFullScreen::keysAndEsc()
     QVERIFY(keys->isVisible());
     QVERIFY2(keys->text().contains(QStringLiteral("Esc")), qPrintable(keys->text()));
     QVERIFY(window.rect().contains(keys->geometry()));
+    // None of its words is cut off.
+    QVERIFY2(
+        keys->width() >= keys->sizeHint().width(),
+        qPrintable(QStringLiteral("%1 < %2").arg(keys->width()).arg(keys->sizeHint().width())));
     // The key that closes it does nothing else: C starts no count-down.
     ClockStatus *clock = MainWindowTestAccess::clockStatus(window);
     MainWindowTestAccess::clockSettings(window).countDownSeconds = 30;
