@@ -6,6 +6,7 @@
 #include "dialogs/ccaptionsdialog.h"
 #include "dialogs/cdisplaydialog.h"
 #include "levelframes.h"
+#include "loopback.h"
 #include "mainwindowprobe.h"
 #include "panel/lampstyle.h"
 #include "panel/palette.h"
@@ -53,6 +54,7 @@ private slots:
     void framesStopAndResume();
     void overLatchesUntilReset();
     void missingPortIsNoLink();
+    void tooltipsSayWhatApplies();
     void displaySettingsAreKept();
     void settingsShowOnThePanel();
 
@@ -179,6 +181,31 @@ void TestOnAir::missingPortIsNoLink()
     QVERIFY(status->linkMark(1)->isVisible());
     // The window title keeps its designed text.
     QCOMPARE(window->windowTitle(), QStringLiteral("Unknown - (/dev/orvane-no-such-port)"));
+}
+
+// The installer's figures name only what can happen on the input in use, and the gear and the
+// sync lamp say what they are.
+void TestOnAir::tooltipsSayWhatApplies()
+{
+    connectLine();
+    QVERIFY(status->linkReport().contains(QStringLiteral("Bytes dropped by the deframer: 0")));
+    QVERIFY(!status->linkReport().contains(QStringLiteral("Datagrams")));
+
+    comm_st &settings = MainWindowTestAccess::commSettings(*window);
+    settings.use_udp = true;
+    settings.is_server = false;
+    settings.client_host = QStringLiteral("127.0.0.1");
+    settings.client_port = QString::number(freeUdpPort());
+    MainWindowTestAccess::setupCommunication(*window);
+    QVERIFY2(status->linkReport().contains(QStringLiteral("Datagrams refused: 0")),
+             qPrintable(status->linkReport()));
+    QVERIFY(!status->linkReport().contains(QStringLiteral("Bytes dropped")));
+
+    QCOMPARE(MainWindowTestAccess::settingsLabel(*window)->toolTip(),
+             QStringLiteral("Communication settings\u2026 (right-click for more)"));
+    auto *sync = window->findChild<VexoLamp *>(QStringLiteral("lamp_sync"));
+    QVERIFY(sync);
+    QVERIFY(sync->toolTip().startsWith(QStringLiteral("Synchronisation of the system clock")));
 }
 
 void TestOnAir::displaySettingsAreKept()
