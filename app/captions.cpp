@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "dialogs/ccaptionsdialog.h"
+#include "onair/onairstatus.h"
 #include "widgets/mylabel.h"
 
 #include <QInputDialog>
@@ -29,7 +31,33 @@ void MainWindow::editCaption(myLabel *caption, const QString &prompt)
     if (!ok || text.isEmpty())
         return;
     caption->setText(text);
+    showCaptions();
     // Kept at once, not only at a normal exit: studio machines get switched off at the wall.
     writeSettings();
     publishRemote();
+}
+
+void MainWindow::renameCaptions()
+{
+    CCaptionsDialog dialog(this, captionTexts());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::array<QString, 3> texts = dialog.captions();
+    const std::array<myLabel *, 3> labels = captions();
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        labels[i]->setText(texts[i]);
+    showCaptions();
+    writeSettings();
+}
+
+std::array<QString, 3> MainWindow::captionTexts() const
+{
+    return { labelMeter1->text(), labelMeter2->text(), labelMeter3->text() };
+}
+
+void MainWindow::showCaptions()
+{
+    for (myLabel *caption : captions())
+        caption->setToolTip(tr("%1\nClick to rename").arg(caption->text()));
+    onAir->setCaptions(captionTexts());
 }

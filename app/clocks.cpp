@@ -16,23 +16,26 @@ void MainWindow::setupClocks()
 {
     VexoAnalogClock *clock = ui->AnalogClock;
     clock->setHourLines(true);
-    clock->setHourLinesColor(QColor(0, 255, 0, 255));
+    clock->setHourLinesColor(Palette::HourTicks);
     clock->setMinuteLines(true);
     clock->setMinuteLinesLength(4);
-    clock->setMinuteLinesColor(QColor(0, 170, 0, 255));
+    clock->setMinuteLinesColor(Palette::MinuteTicks);
     clock->setSecondDots(true);
     clock->setSecondDotsCountDown(false);
     clock->setDotSize(4);
-    clock->setDotColor(QColor(255, 255, 255, 255));
+    clock->setDotColor(Palette::SecondDots);
     clock->setHands(true);
-    clock->setHourHandColor(QColor(255, 0, 0, 128));
-    clock->setHourHandBorder(24);
-    clock->setHourHandLength(12);
-    clock->setHourHandWidth(12);
-    clock->setMinuteHandColor(QColor(0, 0, 255, 128));
+    // Pointers at the rim, light on the dark dial with a dark outline: they stop short of the
+    // time, the date and the lamps on the dial, which all keep within a radius of 72.
+    clock->setHourHandColor(Palette::HourHand);
+    clock->setHourHandBorder(16);
+    clock->setHourHandLength(10);
+    clock->setHourHandWidth(10);
+    clock->setMinuteHandColor(Palette::MinuteHand);
     clock->setMinuteHandBorder(8);
-    clock->setMinuteHandLength(28);
+    clock->setMinuteHandLength(18);
     clock->setMinuteHandWidth(8);
+    clock->setHandOutlineColor(Palette::HandOutline);
     // The end-time marker, when the operator sets one, must be seen across the room.
     clock->setEndTimeLength(14);
     clock->setEndTimeWidth(3);
@@ -42,10 +45,15 @@ void MainWindow::setupClocks()
     widgetFont.setStrikeOut(false);
     digital->setFont(widgetFont);
     digital->setTimeDisplayFont(QFont(Palette::FontFamily, PictureLayout::TimePointSize));
-    digital->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
+    digital->setTimeDisplayFontColor(Palette::ClockFigures);
     digital->setDateDisplay(true);
     digital->setDateDisplayFont(QFont(Palette::FontFamily, PictureLayout::DatePointSize));
-    digital->setDateDisplayFontColor(QColor(255, 255, 255, 255));
+    digital->setDateDisplayFontColor(Palette::ClockFigures);
+}
+
+void MainWindow::applyHands()
+{
+    ui->AnalogClock->setHands(displaySettings.showHands);
 }
 
 void MainWindow::startSecondTicker()
@@ -68,11 +76,28 @@ void MainWindow::secondTick()
     ui->AnalogClock->checkTime();
     ui->DigitalClock->checkTime();
     clockStatus->secondTick(QDateTime::currentMSecsSinceEpoch());
+    applyNight();
+    // Whatever flashes is lit now, with the new second, and goes dark halfway through it.
+    onAir->setFlashPhase(true);
+    clockStatus->setFlashPhase(true);
     // The link lamp's NO DATA count and the silence lamps show whole seconds: while the meters
     // rest there is no release tick to move them on, so this wake does.
     if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))
         resetMeters();
+    if (onAir->flashing() || clockStatus->flashing())
+        flashTimer.start();
     publishRemote();
+}
+
+void MainWindow::flashOff()
+{
+    onAir->setFlashPhase(false);
+    clockStatus->setFlashPhase(false);
+}
+
+bool MainWindow::isOnAir() const
+{
+    return clockStatus->onAir();
 }
 
 void MainWindow::openEndTime()

@@ -64,6 +64,8 @@ MainWindow::MainWindow(QWidget *parent)
     , clockStatus(nullptr)
     , releaseFallThisTick(0.133)
     , problemLabel(nullptr)
+    , panelBrightness(1.0)
+    , keysOverlay(nullptr)
     , startScreen(0)
 {
     // The pictures are compiled into the static library; this reference keeps the linker
@@ -99,10 +101,13 @@ MainWindow::MainWindow(QWidget *parent)
     onAir->apply(displaySettings);
     clockStatus->apply(clockSettings);
     clockStatus->setShowSync(displaySettings.showClockSync);
+    showCaptions();
+    applyHands();
     setupCommunication();
     applyRemote();
 
     startTimers();
+    applyNight();
     emptyBackground = new QPixmap(QStringLiteral(":/resources/png/OrvaneBackgroundEmpty.png"));
     scaledBackground = new QPixmap();
     scaledEmptyBackground = new QPixmap();
@@ -134,6 +139,10 @@ void MainWindow::createLabels()
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
     }
+    // A caption too long for its place is cut at its end, never at both.
+    for (myLabel *caption : captions())
+        caption->setElideMode(Qt::ElideRight);
+    settingsLabel->setToolTip(tr("Communication settings\u2026 (right-click for more)"));
     ui->footerlabel->setTextFormat(Qt::PlainText);
 
     connect(settingsLabel, &myLabel::clicked, this, &MainWindow::openSettings);
@@ -151,6 +160,9 @@ void MainWindow::setupRetries()
     settingsRetryTimer.setInterval(SettingsRetryIntervalMs);
     settingsRetryTimer.setSingleShot(true);
     connect(&settingsRetryTimer, &QTimer::timeout, this, [this] { writeSettings(); });
+    flashTimer.setInterval(500);
+    flashTimer.setSingleShot(true);
+    connect(&flashTimer, &QTimer::timeout, this, &MainWindow::flashOff);
 }
 
 std::array<VexoPPMMeter *, LevelFrame::Channels> MainWindow::meters() const
@@ -220,7 +232,7 @@ void MainWindow::setupStatus()
     const DesignLayout::Fit design = DesignLayout::atDesignSize();
     onAir = new OnAirStatus(this, meters());
     onAir->layout(design);
-    clockStatus = new ClockStatus(this, ui->AnalogClock);
+    clockStatus = new ClockStatus(this, ui->AnalogClock, ui->DigitalClock);
     clockStatus->layout(design);
 }
 
@@ -277,12 +289,14 @@ void MainWindow::openSettings()
 
 void MainWindow::openDisplaySettings()
 {
-    CDisplayDialog dialog(this, &displaySettings);
+    CDisplayDialog dialog(this, &displaySettings, captionTexts());
     if (dialog.exec() != QDialog::Accepted)
         return;
     onAir->apply(displaySettings);
     wakeRelease();
     clockStatus->setShowSync(displaySettings.showClockSync);
+    applyHands();
+    applyNight();
     writeSettings();
     publishRemote();
 }
@@ -297,27 +311,29 @@ void MainWindow::resetPeaksAndOvers()
 QMenu *MainWindow::createContextMenu()
 {
     auto *menu = new QMenu(this);
-    menu->addAction(tr("Communication\u2026"), this, &MainWindow::openSettings);
+    menu->addAction(tr("Communication settings\u2026"), this, &MainWindow::openSettings);
     menu->addAction(tr("Display settings\u2026"), this, &MainWindow::openDisplaySettings);
+    menu->addAction(tr("Rename captions\u2026"), this, &MainWindow::renameCaptions);
     menu->addAction(tr("Remote access\u2026"), this, &MainWindow::openRemoteSettings);
     menu->addSeparator();
     menu->addAction(tr("End time\u2026"), this, &MainWindow::openEndTime);
-    menu->addAction(tr("Count down\u2026"), this, &MainWindow::openCountDown);
+    menu->addAction(tr("Count-down\u2026"), this, &MainWindow::openCountDown);
     menu->addAction(tr("Restart count-down"), this, &MainWindow::restartCountDown,
                     QKeySequence(Qt::Key_C));
     if (clockStatus->countDownActive())
-        menu->addAction(tr("Cancel count-down"), this, &MainWindow::cancelCountDown,
+        menu->addAction(tr("Stop count-down"), this, &MainWindow::cancelCountDown,
                         QKeySequence(Qt::Key_Escape));
     menu->addSeparator();
-    menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
-                    QKeySequence(Qt::Key_R));
     QAction *onAirAction = menu->addAction(tr("ON AIR"), this, &MainWindow::setOnAir);
     onAirAction->setCheckable(true);
-    onAirAction->setChecked(onAirOn);
+    onAirAction->setChecked(isOnAir());
+    menu->addAction(tr("Reset peaks and overs"), this, &MainWindow::resetPeaksAndOvers,
+                    QKeySequence(Qt::Key_R));
     QAction *full = menu->addAction(tr("Full screen"), &fullScreen, &FullScreenControl::toggle,
                                     QKeySequence(Qt::Key_F11));
     full->setCheckable(true);
     full->setChecked(fullScreen.isFullScreen());
+    menu->addAction(tr("Keys\u2026"), this, &MainWindow::toggleKeys, QKeySequence(Qt::Key_F1));
     return menu;
 }
 
@@ -331,6 +347,15 @@ void MainWindow::contextMenuEvent(QContextMenuEvent *event)
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (keysOverlay && keysOverlay->isVisible()) {
+        // Any key closes the list of keys, and does nothing else.
+        toggleKeys();
+        return;
+    }
+    if (event->key() == Qt::Key_F1 && plain) {
+        toggleKeys();
+        return;
+    }
     if (event->key() == Qt::Key_R && plain) {
         resetPeaksAndOvers();
         return;
@@ -339,9 +364,16 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         restartCountDown();
         return;
     }
-    if (event->key() == Qt::Key_Escape && plain && clockStatus->countDownActive()) {
-        cancelCountDown();
-        return;
+    if (event->key() == Qt::Key_Escape && plain) {
+        // A running count-down is what Esc stops first; otherwise it leaves full screen.
+        if (clockStatus->countDownActive()) {
+            cancelCountDown();
+            return;
+        }
+        if (fullScreen.isFullScreen()) {
+            fullScreen.leave();
+            return;
+        }
     }
     QMainWindow::keyPressEvent(event);
 }

@@ -59,6 +59,10 @@ public:
     // say so.
     void showAtStart(bool fullScreen, int screen = -1);
 
+    // The studio's ON AIR light on the clock's dial. Kept only while the program runs: after a
+    // start the studio is not on air until someone says so.
+    bool isOnAir() const;
+
 public slots:
     // Just after each second boundary of the wall clock: the clocks show the new second
     // together, and everything that counts whole seconds follows.
@@ -81,6 +85,8 @@ private slots:
     void labelMeter2Clicked();
     void labelMeter3Clicked();
     void openRemoteSettings();
+    void renameCaptions();
+    void toggleKeys();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -140,6 +146,21 @@ private:
     // Starts the release tick again if it rests: something may move.
     void wakeRelease();
     void editCaption(myLabel *caption, const QString &prompt);
+    // The captions as the operator named them: shown whole where they fit, cut at the end
+    // with the whole name in a tooltip, and told to the lamps that name a pair.
+    void showCaptions();
+    std::array<QString, 3> captionTexts() const;
+    // The lamps that flash go dark half a second after each second's wake; nothing is woken
+    // for it while nothing flashes.
+    void flashOff();
+    // The panel's brightness for the time of day; the analog clock's hands as the display
+    // settings say.
+    void applyNight();
+    void applyHands();
+    // The panel's light at `brightness` (0 to 1): the meters' colours, the clocks', the
+    // captions', the panel picture's; alarms keep theirs.
+    void applyBrightness(double brightness);
+    void placeKeys();
     void onSerialError();
     void retrySerialPort();
     // The window's right-click menu; the caller owns it.
@@ -165,7 +186,6 @@ private:
     RemoteSnapshot remoteSnapshot() const;
     void countDownFromRemote(int seconds);
     void endTimeFromRemote(ClockSettings::EndMode mode, const QTime &time);
-    void placeOnAirLamp();
     // Paints the rows that the meters' bars and peak marks moved over since the last call, all
     // six with one painter straight into the window's backing store, and shows them with one
     // flush; through the meters' own repaints where that cannot be done.
@@ -249,16 +269,19 @@ private:
 
     // F11 and double-click; the pointer hides in full screen. Held by value, not a child.
     FullScreenControl fullScreen;
+    QTimer flashTimer;
+    // The part of its light the panel shows now, 1 by day.
+    double panelBrightness;
+    // F1: the keys, over the panel, until any key or click. Made when first asked for.
+    QLabel *keysOverlay;
     // Where the settings put the window: its screen, and its place as stored (empty if none).
     int startScreen;
     QRect storedPlace;
 
-    // Remote access: its settings, the network side (off, it holds nothing), the ON AIR
-    // state with its lamp, and when the program started, for the uptime it reports.
+    // Remote access: its settings, the network side (off, it holds nothing), and when the
+    // program started, for the uptime it reports.
     RemoteSettings remoteSettings;
     RemoteControl *remote = nullptr;
-    bool onAirOn = false;
-    VexoLamp *onAirLamp = nullptr;
     qint64 startedMs = 0;
 
     friend struct MainWindowTestAccess;

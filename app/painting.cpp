@@ -192,12 +192,14 @@ void MainWindow::paintEvent(QPaintEvent *)
         }
         *scaledEmptyBackground = marginsAround(*emptyBackground, pictureSize,
                                                panelRect(*scaledBackground, windowSize));
+        // By night the whole panel is darker; the lamps that are alarms keep their light.
+        *scaledBackground = Panel::dimmed(*scaledBackground, panelBrightness);
+        *scaledEmptyBackground = Panel::dimmed(*scaledEmptyBackground, panelBrightness);
 
         const std::array<QWidget *, 14> designed = designedWidgets();
         for (std::size_t i = 0; i < designed.size(); ++i)
             designed[i]->setGeometry(scaleRect(designRects[i], fit));
         placeProblemLabel();
-        placeOnAirLamp();
 
         using namespace PictureLayout;
         QFont captionFont = labelMeter1->font();

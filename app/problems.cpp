@@ -69,6 +69,8 @@ void MainWindow::showProblems()
         problemLabel->setTextFormat(Qt::PlainText);
         problemLabel->setStyleSheet(QString::fromLatin1(WhiteText));
         problemLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // A long reason takes two lines of the band rather than the lamp's room.
+        problemLabel->setWordWrap(true);
         problemLabel->setToolTip(tr("Why the display cannot do what it was set to do"));
         placeProblemLabel();
     }

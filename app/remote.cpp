@@ -20,11 +20,6 @@
 
 namespace {
 
-// The ON AIR lamp until the panel draws its own: in the header band, between the link lamp
-// and the maker's name.
-constexpr QRect OnAirLampRect(662, 29, 140, 23);
-constexpr int OnAirLampPixelSize = 15;
-
 qint64 wallNowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();
@@ -61,12 +56,6 @@ RemoteSnapshot::CountDownState countDownStateOf(CountDown::State state)
 void MainWindow::setupRemote()
 {
     startedMs = wallNowMs();
-    onAirLamp = LampStyle::makeLamp(this, QStringLiteral("lamp_on_air"));
-    LampStyle::setColours(onAirLamp, LampStyle::Red, LampStyle::White);
-    onAirLamp->setText(tr("ON AIR"));
-    onAirLamp->setLit(true);
-    onAirLamp->hide();
-    placeOnAirLamp();
 
     // Made always: its alarms go to the journal also while remote access is off.
     remote = new RemoteControl(this);
@@ -129,9 +118,8 @@ void MainWindow::openRemoteSettings()
 
 void MainWindow::setOnAir(bool on)
 {
-    if (on != onAirOn) {
-        onAirOn = on;
-        onAirLamp->setVisible(on);
+    if (on != isOnAir()) {
+        clockStatus->setOnAir(on);
         remote->alarm(AlarmEvent::onAir(on, wallNowMs()));
     }
     publishRemote();
@@ -158,16 +146,6 @@ void MainWindow::endTimeFromRemote(ClockSettings::EndMode mode, const QTime &tim
     clockStatus->apply(clockSettings);
     writeSettings();
     publishRemote();
-}
-
-void MainWindow::placeOnAirLamp()
-{
-    if (!onAirLamp)
-        return;
-    const DesignLayout::Fit fit = windowSize.isEmpty() ? DesignLayout::atDesignSize()
-                                                       : DesignLayout::fitDesign(windowSize);
-    onAirLamp->setGeometry(DesignLayout::scaleRect(OnAirLampRect, fit));
-    onAirLamp->setFont(LampStyle::font(OnAirLampPixelSize, fit));
 }
 
 void MainWindow::publishRemote()
@@ -237,7 +215,7 @@ RemoteSnapshot MainWindow::remoteSnapshot() const
         = countDown.state() == CountDown::Idle ? -1 : countDown.endsAtSecond() * 1000;
     s.countDownLast = clockSettings.countDownSeconds;
 
-    s.onAir = onAirOn;
+    s.onAir = isOnAir();
     for (const QString &problem : { serialProblem, udpProblem, settingsProblem, remoteProblem }) {
         if (!problem.isEmpty())
             s.problems.append(problem);

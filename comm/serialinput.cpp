@@ -48,10 +48,11 @@ void MainWindow::serialPortConnect()
         onAir->inputOpened(commSettings.serialport);
     } else {
         onAir->inputFailed(commSettings.serialport);
-        if (!commSettings.serialport.isEmpty()) {
-            setSerialProblem(tr("%1: %2").arg(commSettings.serialport,
-                                              serialErrorText.isEmpty() ? tr("cannot be opened")
-                                                                        : serialErrorText));
+        // The header lamp names the port: the reason is said here, once.
+        if (commSettings.serialport.isEmpty()) {
+            setSerialProblem(tr("choose a port: gear or right-click"));
+        } else {
+            setSerialProblem(serialErrorText.isEmpty() ? tr("cannot be opened") : serialErrorText);
             serialRetryTimer.start();
         }
     }
@@ -124,7 +125,7 @@ void MainWindow::onSerialError()
     serialPort->clearError();
     onAir->inputFailed(commSettings.serialport);
     if (!commSettings.serialport.isEmpty() && !serialRetryTimer.isActive()) {
-        setSerialProblem(tr("%1 lost").arg(commSettings.serialport));
+        setSerialProblem(tr("lost; tried again every 2 s"));
         serialRetryTimer.start();
     }
 }

@@ -24,6 +24,8 @@ void MainWindow::setupCommunication()
     udpRetryTimer.stop();
     setUdpProblem(QString());
     resetMeters();
+    onAir->setInputKind(commSettings.use_udp && !commSettings.is_server ? OnAirStatus::Udp
+                                                                        : OnAirStatus::Serial);
 
     if (!commSettings.use_udp || commSettings.is_server)
         serialPortConnect();
@@ -79,7 +81,7 @@ void MainWindow::bindClientSocket()
         onAir->inputOpened(udpName);
         return;
     }
-    setUdpProblem(tr("port %1 in use").arg(port));
+    setUdpProblem(tr("in use by another program"));
     onAir->inputFailed(udpName);
     if (!udpRetryTimer.isActive())
         udpRetryTimer.start();

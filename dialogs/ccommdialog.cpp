@@ -157,21 +157,25 @@ void CCommDialog::on_checkBox_useudp_toggled(bool checked)
 
 void CCommDialog::on_pushButton_ok_clicked()
 {
+    // Each field that is wrong, by its name, and why.
+    QStringList wrong;
     if (ui->checkBox_useudp->isChecked()) {
         if (ui->radioButton_server->isChecked()
-            && portFromText(ui->lineEdit_server_port->text()) == 0) {
-            QMessageBox::warning(this, tr("UDP Server error"), tr("Please, specify valid port!"));
-            return;
-        }
+            && portFromText(ui->lineEdit_server_port->text()) == 0)
+            wrong << tr("Server port: a port number from 1 to 65535 is needed");
         // A host that is not a numeric address can never match a sender, and port 0 binds
         // nothing: accepting either would leave the display silently without input.
-        if (ui->radioButton_client->isChecked()
-            && (hostFromText(ui->lineEdit_client_host->text()).isNull()
-                || portFromText(ui->lineEdit_client_port->text()) == 0)) {
-            QMessageBox::warning(this, tr("UDP Client error"),
-                                 tr("Please, specify valid host and/or port!"));
-            return;
+        if (ui->radioButton_client->isChecked()) {
+            if (hostFromText(ui->lineEdit_client_host->text()).isNull())
+                wrong << tr("Client host: a numeric IPv4 or IPv6 address is needed; host names "
+                            "are not accepted");
+            if (portFromText(ui->lineEdit_client_port->text()) == 0)
+                wrong << tr("Client port: a port number from 1 to 65535 is needed");
         }
+    }
+    if (!wrong.isEmpty()) {
+        QMessageBox::warning(this, tr("Communication settings"), wrong.join(QLatin1Char('\n')));
+        return;
     }
     saveSettings();
     accept();

@@ -15,7 +15,8 @@ double changedOr(const QDoubleSpinBox *box, double held)
 
 } // namespace
 
-CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
+CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record,
+                               const std::array<QString, DisplaySettings::Pairs> &captions)
     : QDialog(parent)
     , ui(new Ui_CDisplayDialog)
     , settings(record)
@@ -31,7 +32,12 @@ CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
         const SilenceRow row = silenceRow(pair);
         row.threshold->setRange(S::MinSilenceDb, S::MaxSilenceDb);
         row.time->setRange(S::MinSilenceSeconds, S::MaxSilenceSeconds);
+        if (!captions[pair].isEmpty()) {
+            row.enabled->setText(captions[pair]);
+            row.enabled->setToolTip(captions[pair]);
+        }
     }
+    ui->spinBox_dim_brightness->setRange(S::MinDimPercent, S::MaxDimPercent);
 
     ui->doubleSpinBox_stale_time->setValue(settings->staleSeconds);
     ui->checkBox_peak_hold->setChecked(settings->peakHold);
@@ -48,6 +54,12 @@ CDisplayDialog::CDisplayDialog(QWidget *parent, DisplaySettings *record)
     }
     ui->checkBox_show_clock_sync->setChecked(settings->showClockSync);
     ui->checkBox_start_full_screen->setChecked(settings->startFullScreen);
+    ui->checkBox_show_hands->setChecked(settings->showHands);
+    ui->checkBox_dim_at_night->setChecked(settings->dimAtNight);
+    ui->timeEdit_dim_from->setTime(settings->dimFrom);
+    ui->timeEdit_dim_until->setTime(settings->dimUntil);
+    ui->spinBox_dim_brightness->setValue(settings->dimBrightnessPercent);
+    connect(ui->checkBox_dim_at_night, &QCheckBox::toggled, this, &CDisplayDialog::updateEnabled);
     updateEnabled();
 }
 
@@ -82,6 +94,11 @@ void CDisplayDialog::updateEnabled()
         row.threshold->setEnabled(row.enabled->isChecked());
         row.time->setEnabled(row.enabled->isChecked());
     }
+    const bool dim = ui->checkBox_dim_at_night->isChecked();
+    for (QWidget *w : { static_cast<QWidget *>(ui->timeEdit_dim_from),
+                        static_cast<QWidget *>(ui->timeEdit_dim_until),
+                        static_cast<QWidget *>(ui->spinBox_dim_brightness) })
+        w->setEnabled(dim);
 }
 
 void CDisplayDialog::on_checkBox_peak_hold_toggled(bool)
@@ -98,7 +115,7 @@ void CDisplayDialog::on_pushButton_ok_clicked()
 {
     // A value typed but not yet confirmed with Enter still counts: the spin boxes do not track
     // the keyboard, so make them take their text first.
-    for (QDoubleSpinBox *box : findChildren<QDoubleSpinBox *>())
+    for (QAbstractSpinBox *box : findChildren<QAbstractSpinBox *>())
         box->interpretText();
 
     settings->staleSeconds = changedOr(ui->doubleSpinBox_stale_time, settings->staleSeconds);
@@ -117,6 +134,11 @@ void CDisplayDialog::on_pushButton_ok_clicked()
     }
     settings->showClockSync = ui->checkBox_show_clock_sync->isChecked();
     settings->startFullScreen = ui->checkBox_start_full_screen->isChecked();
+    settings->showHands = ui->checkBox_show_hands->isChecked();
+    settings->dimAtNight = ui->checkBox_dim_at_night->isChecked();
+    settings->dimFrom = ui->timeEdit_dim_from->time();
+    settings->dimUntil = ui->timeEdit_dim_until->time();
+    settings->dimBrightnessPercent = ui->spinBox_dim_brightness->value();
     accept();
 }
 

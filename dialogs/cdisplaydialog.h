@@ -3,21 +3,27 @@
 #include "dialogs/displaysettings.h"
 
 #include <QDialog>
+#include <QString>
+
+#include <array>
 
 class QCheckBox;
 class QDoubleSpinBox;
 class Ui_CDisplayDialog;
 
-// How the panel watches the programme: when a quiet link counts as no data, how long peak
-// marks hold, where the over lamps light, which pairs raise a silence alarm and whether the
-// window starts in full screen. Edits the
-// caller's record when OK is pressed; Cancel leaves it untouched.
+// How the panel watches the programme and how it looks: when a quiet link counts as no data,
+// how long peak marks hold, where the over lamps light, which pairs raise a silence alarm (each
+// named by its caption), whether the window starts in full screen, what the clock shows and
+// when the panel is dimmed for the night. Edits the caller's record when OK is pressed; Cancel
+// leaves it untouched.
 class CDisplayDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    CDisplayDialog(QWidget *parent, DisplaySettings *settings);
+    // `captions` name the pairs as the panel does; empty ones keep the pairs' short names.
+    CDisplayDialog(QWidget *parent, DisplaySettings *settings,
+                   const std::array<QString, DisplaySettings::Pairs> &captions = {});
     ~CDisplayDialog() override;
 
 private slots:

@@ -25,6 +25,14 @@ double readNumber(const QSettings &settings, const QString &key, double fallback
     return value;
 }
 
+// A time of day as "hh:mm"; anything else reads as `fallback`.
+QTime readTime(const QSettings &settings, const QString &key, const QTime &fallback)
+{
+    const QTime t
+        = QTime::fromString(settings.value(key).toString().trimmed(), QStringLiteral("hh:mm"));
+    return t.isValid() ? t : fallback;
+}
+
 QString pairKey(int pair, const char *what)
 {
     return QStringLiteral("silence_%1%2")
@@ -65,6 +73,13 @@ DisplaySettings DisplaySettings::read(QSettings &settings)
         = readFlag(settings, QStringLiteral("show_clock_sync"), defaults.showClockSync);
     d.startFullScreen
         = readFlag(settings, QStringLiteral("start_full_screen"), defaults.startFullScreen);
+    d.showHands = readFlag(settings, QStringLiteral("show_hands"), defaults.showHands);
+    d.dimAtNight = readFlag(settings, QStringLiteral("dim_at_night"), defaults.dimAtNight);
+    d.dimFrom = readTime(settings, QStringLiteral("dim_from"), defaults.dimFrom);
+    d.dimUntil = readTime(settings, QStringLiteral("dim_until"), defaults.dimUntil);
+    d.dimBrightnessPercent
+        = int(readNumber(settings, QStringLiteral("dim_brightness"), defaults.dimBrightnessPercent,
+                         MinDimPercent, MaxDimPercent));
     settings.endGroup();
     return d;
 }
@@ -84,6 +99,11 @@ void DisplaySettings::write(QSettings &settings) const
     }
     settings.setValue(QStringLiteral("show_clock_sync"), showClockSync);
     settings.setValue(QStringLiteral("start_full_screen"), startFullScreen);
+    settings.setValue(QStringLiteral("show_hands"), showHands);
+    settings.setValue(QStringLiteral("dim_at_night"), dimAtNight);
+    settings.setValue(QStringLiteral("dim_from"), dimFrom.toString(QStringLiteral("hh:mm")));
+    settings.setValue(QStringLiteral("dim_until"), dimUntil.toString(QStringLiteral("hh:mm")));
+    settings.setValue(QStringLiteral("dim_brightness"), dimBrightnessPercent);
     settings.endGroup();
 }
 
@@ -92,7 +112,9 @@ bool DisplaySettings::operator==(const DisplaySettings &o) const
     if (staleSeconds != o.staleSeconds || peakHold != o.peakHold
         || peakHoldUntilReset != o.peakHoldUntilReset || peakHoldSeconds != o.peakHoldSeconds
         || overThresholdDb != o.overThresholdDb || showClockSync != o.showClockSync
-        || startFullScreen != o.startFullScreen)
+        || startFullScreen != o.startFullScreen || showHands != o.showHands
+        || dimAtNight != o.dimAtNight || dimFrom != o.dimFrom || dimUntil != o.dimUntil
+        || dimBrightnessPercent != o.dimBrightnessPercent)
         return false;
     for (int pair = 0; pair < Pairs; ++pair) {
         if (silence[pair].enabled != o.silence[pair].enabled

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTime>
 #include <QtGlobal>
 
 class QSettings;
@@ -33,6 +34,14 @@ struct DisplaySettings
     bool showClockSync = true;
     // A wall display comes up filling its screen.
     bool startFullScreen = false;
+    // The analog clock's hands; the digits and the second dots tell the time without them.
+    bool showHands = true;
+    // A studio is dark at night: between two times of day the panel is dimmed to a part of
+    // its light. Alarms are never dimmed.
+    bool dimAtNight = false;
+    QTime dimFrom = QTime(22, 0);
+    QTime dimUntil = QTime(6, 0);
+    int dimBrightnessPercent = DefaultDimPercent;
 
     // The watches behind the lamps (onair/) keep to the same defaults and limits.
     static constexpr double DefaultStaleSeconds = 1.0;
@@ -49,6 +58,9 @@ struct DisplaySettings
     static constexpr double DefaultSilenceSeconds = 10.0;
     static constexpr double MinSilenceSeconds = 1.0;
     static constexpr double MaxSilenceSeconds = 3600.0;
+    static constexpr int DefaultDimPercent = 40;
+    static constexpr int MinDimPercent = 10;
+    static constexpr int MaxDimPercent = 90;
 
     // A time of the record, kept in seconds, in the watches' milliseconds.
     static constexpr qint64 milliseconds(double seconds)

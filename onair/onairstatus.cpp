@@ -1,14 +1,17 @@
 #include "onair/onairstatus.h"
 
+#include "onair/headerrule.h"
 #include "panel/designlayout.h"
 #include "panel/lampstyle.h"
 #include "panel/panellayout.h"
 #include "widgets/vexolamp.h"
 #include "widgets/vexoppmmeter.h"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QEvent>
 #include <QFont>
+#include <QToolTip>
 #include <QWidget>
 
 #include <cmath>
@@ -42,8 +45,9 @@ OnAirStatus::OnAirStatus(QWidget *window,
 
     using namespace LampStyle;
     link_ = makeLamp(window, QStringLiteral("lamp_link"));
-    setColours(link_, DarkRed, White);
     link_->setLit(true);
+    // A long port name keeps its start and its end, which tell the adapters apart.
+    link_->setElideMode(Qt::ElideMiddle);
     link_->installEventFilter(this);
     for (int i = 0; i < DisplaySettings::Pairs; ++i) {
         Pair &pair = pairs[i];
@@ -51,20 +55,18 @@ OnAirStatus::OnAirStatus(QWidget *window,
         pair.right = meters[2 * i + 1];
         const QString name = DisplaySettings::pairName(i);
         pair.overLamp = makeLamp(window, QStringLiteral("lamp_over_") + name);
-        setColours(pair.overLamp, Red, White);
-        pair.overLamp->setToolTip(tr("Click, or press R, to reset peaks and overs"));
+        show(pair.overLamp, State::Over);
         connect(pair.overLamp, &VexoLamp::clicked, this, &OnAirStatus::resetPeaksAndOvers);
         pair.silenceLamp = makeLamp(window, QStringLiteral("lamp_silence_") + name);
-        setColours(pair.silenceLamp, Orange, Black);
+        show(pair.silenceLamp, State::Silence);
         // The legend lies over the meters and must not take their clicks or hide them
         // while the link is live.
         pair.mark = makeLegend(window, QStringLiteral("mark_link_") + name);
-        setColours(pair.mark, Amber, Black);
         pair.mark->hide();
         showOver(pair);
     }
     watch.inputFailed();
-    showLink(now());
+    showLink(now(), Show::Again);
 }
 
 void OnAirStatus::apply(const DisplaySettings &s)
@@ -86,6 +88,47 @@ void OnAirStatus::apply(const DisplaySettings &s)
         showSilence(pair, now(), Show::Again);
     }
     showLink(now(), Show::Again);
+}
+
+void OnAirStatus::setCaptions(const std::array<QString, DisplaySettings::Pairs> &texts)
+{
+    captions = texts;
+    showHeader(now(), Show::Again);
+}
+
+void OnAirStatus::setInputKind(Input kind)
+{
+    inputKind = kind;
+}
+
+void OnAirStatus::setFlashPhase(bool lit)
+{
+    flashLit = lit;
+    for (const Pair &pair : pairs) {
+        if (pair.shownSilence >= 0)
+            pair.silenceLamp->setLit(lit);
+    }
+    if (LampStyle::look(headerState).flashes)
+        link_->setLit(lit);
+}
+
+bool OnAirStatus::flashing() const
+{
+    return LampStyle::look(headerState).flashes;
+}
+
+void OnAirStatus::setBrightness(double value)
+{
+    if (qFuzzyCompare(value, brightness))
+        return;
+    brightness = value;
+    const QColor unlit = LampStyle::unlitText(brightness);
+    link_->setUnlitTextColor(unlit);
+    for (const Pair &pair : pairs) {
+        pair.overLamp->setUnlitTextColor(unlit);
+        pair.silenceLamp->setUnlitTextColor(unlit);
+    }
+    showHeader(now(), Show::Again);
 }
 
 void OnAirStatus::inputOpened(const QString &input)
@@ -134,6 +177,12 @@ bool OnAirStatus::tick(const double *targets)
             pairs[i].silence.suspend();
         showSilence(pairs[i], t);
     }
+    showHeader(t);
+    // The figures in a tooltip that is showing move on once a second, as the lamp does.
+    if (t / 1000 != reportSecond) {
+        reportSecond = t / 1000;
+        refreshReport();
+    }
     return justDown;
 }
 
@@ -152,18 +201,32 @@ LinkWatch::State OnAirStatus::state() const
     return watch.state(now());
 }
 
-QString OnAirStatus::linkLegend() const
+QString OnAirStatus::legendOf(LampStyle::State state, int pair, qint64 t) const
 {
-    const qint64 t = now();
-    switch (watch.state(t)) {
-    case LinkWatch::Live:
-        return tr("LIVE");
-    case LinkWatch::NoData:
+    using LampStyle::State;
+    switch (state) {
+    case State::NoInput:
+        return tr("NO INPUT");
+    case State::NoLink:
+        // The words stand as the lamp's label, the port name, cut to fit, after them.
+        return inputName;
+    case State::NoData:
         return tr("NO DATA %1").arg(duration(watch.silentForMs(t)));
-    case LinkWatch::NoLink:
+    case State::Silence:
+        return tr("SILENCE %1 %2")
+            .arg(captions[pair],
+                 LampStyle::minutesAndSeconds(pairs[pair].silence.quietForMs(t) / 1000));
+    default:
         break;
     }
-    return inputName.isEmpty() ? tr("NO LINK") : tr("NO LINK %1").arg(inputName);
+    return tr("LIVE");
+}
+
+QString OnAirStatus::linkLegend() const
+{
+    if (link_->getLabel().isEmpty())
+        return link_->getText();
+    return link_->getLabel() + QLatin1Char(' ') + link_->getText();
 }
 
 QString OnAirStatus::linkReport() const
@@ -176,14 +239,24 @@ QString OnAirStatus::linkReport() const
                             .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
                    .arg(static_cast<double>(t - watch.lastFrameMs()) / 1000.0, 0, 'f', 1);
     }
-    return tr("Input: %1\nFrames accepted: %2\nBytes dropped by the deframer: %3\n"
-              "Datagrams refused: %4\nLast frame: %5\nNo data after: %6 s")
+    // Only what can happen on the input in use: a serial line drops bytes, a UDP port refuses
+    // datagrams.
+    const QString refusals = inputKind == Serial
+        ? tr("Bytes dropped by the deframer: %1").arg(dropped)
+        : tr("Datagrams refused: %1").arg(refused);
+    return tr("Input: %1\nFrames accepted: %2\n%3\nLast frame: %4\nNo data after: %5 s")
         .arg(inputName.isEmpty() ? tr("none") : inputName)
         .arg(watch.framesAccepted())
-        .arg(dropped)
-        .arg(refused)
+        .arg(refusals)
         .arg(last)
         .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+}
+
+void OnAirStatus::light(VexoLamp *lamp, LampStyle::State state) const
+{
+    const LampStyle::Look look = LampStyle::look(state);
+    const double k = look.alarm ? 1.0 : brightness;
+    LampStyle::setColours(lamp, LampStyle::dimmed(look.lit, k), LampStyle::dimmed(look.text, k));
 }
 
 void OnAirStatus::showLink(qint64 t, Show show)
@@ -196,23 +269,56 @@ void OnAirStatus::showLink(qint64 t, Show show)
     const bool stateChanged = show == Show::Again || moved;
     shownState = state;
     shownSeconds = seconds;
-
-    link_->setText(linkLegend());
-    if (!stateChanged)
-        return;
-    using namespace LampStyle;
-    const QColor colour = state == LinkWatch::Live ? Green
-        : state == LinkWatch::NoData               ? Amber
-                                                   : DarkRed;
-    const QColor text = state == LinkWatch::NoLink ? White : Black;
-    setColours(link_, colour, text);
-    for (const Pair &pair : pairs) {
-        pair.mark->setVisible(state != LinkWatch::Live);
-        pair.mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
-        setColours(pair.mark, colour, text);
+    if (stateChanged) {
+        using LampStyle::State;
+        const State legend = !inputChosen() ? State::NoInput
+            : state == LinkWatch::NoLink    ? State::NoLink
+                                            : State::NoData;
+        for (const Pair &pair : pairs) {
+            pair.mark->setVisible(state != LinkWatch::Live);
+            pair.mark->setText(legend == State::NoInput      ? tr("NO INPUT")
+                                   : legend == State::NoLink ? tr("NO LINK")
+                                                             : tr("NO DATA"));
+            LampStyle::show(pair.mark, legend);
+        }
     }
     if (moved)
         emit linkChanged(state);
+    showHeader(t, show);
+}
+
+void OnAirStatus::showHeader(qint64 t, Show show)
+{
+    std::array<qint64, DisplaySettings::Pairs> silentMs;
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        silentMs[i] = pairs[i].shownSilence >= 0 ? pairs[i].silence.quietForMs(t) : -1;
+    const HeaderRule::Worst worst = HeaderRule::worst(inputChosen(), shownState, silentMs);
+    // The header counts whole seconds of NO DATA and of silence.
+    const qint64 seconds = worst.state == LampStyle::State::NoData ? shownSeconds
+        : worst.pair >= 0                                          ? silentMs[worst.pair] / 1000
+                                                                   : 0;
+    if (show == Show::IfChanged && worst.state == headerState && worst.pair == headerPair
+        && seconds == headerSeconds)
+        return;
+    const bool stateChanged
+        = show == Show::Again || worst.state != headerState || worst.pair != headerPair;
+    headerState = worst.state;
+    headerPair = worst.pair;
+    headerSeconds = seconds;
+    link_->setLabel(worst.state == LampStyle::State::NoLink ? tr("NO LINK") : QString());
+    link_->setText(legendOf(worst.state, worst.pair, t));
+    if (stateChanged) {
+        light(link_, worst.state);
+        link_->setLit(!LampStyle::look(worst.state).flashes || flashLit);
+        refreshReport();
+    }
+}
+
+void OnAirStatus::refreshReport()
+{
+    // A tooltip that is showing is not asked for again: it is given the new figures.
+    if (QToolTip::isVisible() && link_->underMouse())
+        QToolTip::showText(QCursor::pos(), linkReport(), link_);
 }
 
 void OnAirStatus::showOver(Pair &pair)
@@ -220,14 +326,18 @@ void OnAirStatus::showOver(Pair &pair)
     const OverLatch &over = pair.over;
     VexoLamp *lamp = pair.overLamp;
     lamp->setLit(over.latched());
+    const QString reset = tr("Click, or press R, to reset peaks and overs");
     if (!over.latched()) {
         lamp->setText(tr("OVER"));
+        lamp->setToolTip(reset);
         return;
     }
-    lamp->setText(
-        tr("OVER %1\u00d7 %2")
-            .arg(over.overs())
-            .arg(wallTimeOf(over.lastOverMs(), now()).toString(QStringLiteral("hh:mm:ss"))));
+    // The count is read across the room, the time of the last over at the desk.
+    lamp->setText(tr("OVER %1\u00d7").arg(over.overs()));
+    lamp->setToolTip(
+        tr("Last over at %1\n%2")
+            .arg(wallTimeOf(over.lastOverMs(), now()).toString(QStringLiteral("hh:mm:ss")),
+                 reset));
 }
 
 void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
@@ -237,15 +347,27 @@ void OnAirStatus::showSilence(Pair &pair, qint64 t, Show show)
     if (show == Show::IfChanged && seconds == pair.shownSilence)
         return;
     const bool flipped = (seconds >= 0) != (pair.shownSilence >= 0);
-    pair.shownSilence = seconds;
-    VexoLamp *lamp = pair.silenceLamp;
-    lamp->setLit(seconds >= 0);
-    if (seconds >= 0)
-        lamp->setText(tr("SILENCE %1").arg(duration(silence.quietForMs(t))));
-    else
-        lamp->setText(silence.enabled() ? tr("SILENCE") : tr("SILENCE OFF"));
     if (flipped)
         emit silenceChanged(int(&pair - pairs.data()), seconds >= 0);
+    const bool raised = seconds >= 0 && (pair.shownSilence < 0 || show == Show::Again);
+    pair.shownSilence = seconds;
+    VexoLamp *lamp = pair.silenceLamp;
+    if (seconds >= 0) {
+        // The header names the pair and counts the seconds; the pair's own lamp says what.
+        if (raised) {
+            lamp->setText(tr("SILENCE"));
+            lamp->setFont(pairFont);
+            lamp->setLit(flashLit);
+        }
+        return;
+    }
+    lamp->setLit(false);
+    // "SILENCE OFF" read as "no silence": a pair that is not watched says so in small words.
+    lamp->setText(silence.enabled() ? tr("SILENCE") : tr("NOT WATCHED"));
+    lamp->setFont(silence.enabled() ? pairFont : notWatchedFont);
+    lamp->setToolTip(silence.enabled()
+                         ? tr("Dead air on this pair raises the alarm")
+                         : tr("Silence is not watched on this pair (Display settings\u2026)"));
 }
 
 void OnAirStatus::layout(const DesignLayout::Fit &fit)
@@ -255,12 +377,16 @@ void OnAirStatus::layout(const DesignLayout::Fit &fit)
     using namespace StatusLayout;
     link_->setGeometry(scaleRect(LinkLamp, fit));
     link_->setFont(font(LinkLampPixelSize, fit));
+    link_->setLabelFont(link_->font());
+    pairFont = font(PairLampPixelSize, fit);
+    notWatchedFont = font(NotWatchedPixelSize, fit);
     for (int i = 0; i < DisplaySettings::Pairs; ++i) {
         const Pair &pair = pairs[i];
         pair.overLamp->setGeometry(scaleRect(OverLamps[i], fit));
-        pair.overLamp->setFont(font(PairLampPixelSize, fit));
+        pair.overLamp->setFont(pairFont);
         pair.silenceLamp->setGeometry(scaleRect(SilenceLamps[i], fit));
-        pair.silenceLamp->setFont(font(PairLampPixelSize, fit));
+        pair.silenceLamp->setFont(
+            pair.silence.enabled() || pair.shownSilence >= 0 ? pairFont : notWatchedFont);
         pair.mark->setGeometry(scaleRect(LinkMarks[i], fit));
         pair.mark->setFont(font(LinkMarkPixelSize, fit));
     }

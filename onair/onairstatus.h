@@ -5,8 +5,10 @@
 #include "onair/linkwatch.h"
 #include "onair/overlatch.h"
 #include "onair/silencedetector.h"
+#include "panel/lampstyle.h"
 
 #include <QElapsedTimer>
+#include <QFont>
 #include <QObject>
 #include <QString>
 
@@ -19,11 +21,12 @@ namespace DesignLayout {
 struct Fit;
 }
 
-// The panel's answer to "can I believe what it shows": the link lamp, the peak marks, an over
-// lamp and a silence lamp per pair, and a legend across the meters while no data comes. It
-// holds the watches and lamps; the window tells it what happens to the input and calls tick()
-// from its release timer, or from its once-a-second wake while the meters rest, so it never
-// wakes the program on its own.
+// The panel's answer to "can I believe what it shows": the header lamp, which shows the worst
+// state on the panel, the peak marks, an over lamp and a silence lamp per pair, and a legend
+// across the meters while no data comes. It holds the watches and lamps; the window tells it
+// what happens to the input, calls tick() from its release timer, or from its once-a-second
+// wake while the meters rest, and sets the phase of the lamps that flash, so it never wakes the
+// program on its own.
 class OnAirStatus : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,16 @@ public:
     OnAirStatus(QWidget *window, const std::array<VexoPPMMeter *, LevelFrame::Channels> &meters);
 
     void apply(const DisplaySettings &settings);
+    // The pairs' captions, by which the header names a silent pair.
+    void setCaptions(const std::array<QString, DisplaySettings::Pairs> &captions);
+    // Which counters the installer's figures list: a serial line's or a UDP socket's.
+    enum Input { Serial, Udp };
+    void setInputKind(Input kind);
+    // Lamps that flash are lit for the first half of every second and dark for the second.
+    void setFlashPhase(bool lit);
+    bool flashing() const;
+    // The lamps that are no alarm at `brightness` (0 to 1) of their light; alarms stay full.
+    void setBrightness(double brightness);
 
     // `input` names the input for the lamp: a serial device or a UDP port.
     void inputOpened(const QString &input);
@@ -51,7 +64,10 @@ public:
     void resetPeaksAndOvers();
 
     LinkWatch::State state() const;
-    // What the link lamp says, and the installer's figures shown in its tooltip.
+    // Whether an input was chosen at all: a serial port, or a UDP port to listen on.
+    bool inputChosen() const { return !inputName.isEmpty(); }
+    // What the header lamp says (its label and its text), and the installer's figures shown in
+    // its tooltip.
     QString linkLegend() const;
     QString linkReport() const;
 
@@ -104,11 +120,23 @@ private:
 
     qint64 now() const { return clock.elapsed(); }
     void showLink(qint64 nowMs, Show show = Show::IfChanged);
+    void showHeader(qint64 nowMs, Show show = Show::IfChanged);
     void showOver(Pair &pair);
     void showSilence(Pair &pair, qint64 nowMs, Show show = Show::IfChanged);
+    void light(VexoLamp *lamp, LampStyle::State state) const;
+    QString legendOf(LampStyle::State state, int pair, qint64 nowMs) const;
+    // The tooltip of the header lamp, put together again while it is shown.
+    void refreshReport();
 
     VexoLamp *link_;
     std::array<Pair, DisplaySettings::Pairs> pairs;
+    std::array<QString, DisplaySettings::Pairs> captions;
+    Input inputKind = Serial;
+    // The pairs' lamps in their legend size, and the smaller words of a pair not watched.
+    QFont pairFont;
+    QFont notWatchedFont;
+    bool flashLit = true;
+    double brightness = 1.0;
 
     QElapsedTimer clock;
     LinkWatch watch;
@@ -116,9 +144,15 @@ private:
     quint64 refused = 0;
     quint64 dropped = 0;
 
-    // What the link lamp shows now, so that a tick changes it only when its legend would
-    // change: the state and the seconds of NO DATA (0 otherwise, -1 before the first show).
+    // What the link shows now, so that a tick changes it only when its legend would change:
+    // the state and the seconds of NO DATA (0 otherwise, -1 before the first show).
     LinkWatch::State shownState = LinkWatch::NoLink;
     qint64 shownSeconds = -1;
     bool wasLive = false;
+    // What the header lamp shows now: its state, the pair it names and the seconds it counts.
+    LampStyle::State headerState = LampStyle::State::NoInput;
+    int headerPair = -1;
+    qint64 headerSeconds = -1;
+    // The second of the monotonic clock in which the tooltip's figures were last given.
+    qint64 reportSecond = -1;
 };

@@ -107,7 +107,9 @@ constexpr int BezelWidth = 6;
 constexpr int HeaderTop = 27;
 constexpr int HeaderBottom = 53;
 constexpr int FooterTop = 506;
-constexpr int FooterBottom = 532;
+// Short of the captions' rectangles, so that the pairs' lamps below have room for words read
+// across the room.
+constexpr int FooterBottom = 530;
 
 // The header keeps this square free for the settings button.
 constexpr QRect SettingsButtonRect(900, 28, 25, 25);
@@ -125,7 +127,8 @@ constexpr QRect TimeCaptionRect(356, 502, 401, 31);
 // The design's point sizes: the captions and the footer line, the digital clock's time and
 // date.
 constexpr int CaptionPointSize = 15;
-constexpr int FooterPointSize = 11;
+// The maker's line is read at the desk, not across the room.
+constexpr int FooterPointSize = 8;
 constexpr int TimePointSize = 40;
 constexpr int DatePointSize = 24;
 // The emblem above the control-room scale.
@@ -144,53 +147,54 @@ constexpr QRect centredOnDial(int y, int width, int height)
     return QRect(DialCentreX - width / 2, y, width, height);
 }
 
-// The link lamp, centred in the header band over the clock.
-constexpr QRect LinkLamp = centredOnDial(31, 180, 19);
+// The header lamp, centred in the header band over the clock: the worst state on the panel.
+constexpr QRect LinkLamp = centredOnDial(28, 300, 25);
 
 // Per stereo pair (programme, sub, control room), under its caption: the over lamp and the
-// silence lamp below it, and the legend laid across the pair's meters while the link is down.
+// silence lamp below it, as wide as the pair's room, and the legend laid across the pair's
+// meters while the link is down.
 constexpr std::array<QRect, 3> OverLamps = { {
-    QRect(44, 538, 121, 15),
-    QRect(194, 538, 131, 15),
-    QRect(816, 538, 129, 15),
+    QRect(30, 532, 150, 20),
+    QRect(185, 532, 150, 20),
+    QRect(799, 532, 162, 20),
 } };
 constexpr std::array<QRect, 3> SilenceLamps = { {
-    QRect(44, 557, 121, 15),
-    QRect(194, 557, 131, 15),
-    QRect(816, 557, 129, 15),
+    QRect(30, 553, 150, 20),
+    QRect(185, 553, 150, 20),
+    QRect(799, 553, 162, 20),
 } };
 constexpr std::array<QRect, 3> LinkMarks = { {
-    QRect(44, 262, 121, 30),
-    QRect(200, 262, 121, 30),
-    QRect(826, 326, 107, 30),
+    QRect(40, 262, 129, 30),
+    QRect(196, 262, 129, 30),
+    QRect(816, 326, 128, 30),
 } };
 
-// On the dial: the sync lamp above the time, and under the date one row for the time left to
-// the end time and the count-down, side by side when both show. All stay within the ring the
-// hands sweep, so that no lamp ever hides a hand.
-constexpr QRect SyncLamp = centredOnDial(228, 130, 19);
-constexpr int DialRowY = 375;
-constexpr int DialRowHeight = 21;
-constexpr int DialRowGap = 6;
-constexpr int DialPairWidth = 74;
-// One of the two alone, in the middle of the row.
-constexpr QRect DialRowSingle = centredOnDial(DialRowY, 120, DialRowHeight);
-// Both: the end time on the left, the count-down on the right.
-constexpr QRect DialRowLeft(DialCentreX - DialRowGap / 2 - DialPairWidth, DialRowY, DialPairWidth,
-                            DialRowHeight);
-constexpr QRect DialRowRight(DialCentreX + DialRowGap / 2, DialRowY, DialPairWidth, DialRowHeight);
+// On the dial, all within the ring the hands sweep, so that nothing there ever hides a hand
+// or is hidden by one: the ON AIR lamp at the top, where a studio looks first, the sync lamp
+// above the time, and in the date's place the count-down or the end time in figures half as
+// tall as the time's; when both run, the end time in the row below.
+constexpr QRect OnAirLamp = centredOnDial(160, 150, 44);
+constexpr QRect SyncLamp = centredOnDial(228, 140, 20);
+constexpr QRect DialRow = centredOnDial(324, 300, 48);
+constexpr QRect DialLowerRow = centredOnDial(376, 220, 28);
 
-// In the header band, between the product name and the link lamp, so that the reason why the
-// display cannot do what it was set to do stands beside the state it explains.
-constexpr QRect ProblemRect(214, 28, 242, 25);
+// In the header band, between the product name and the header lamp, so that the reason why
+// the display cannot do what it was set to do stands beside the state it explains.
+constexpr QRect ProblemRect(200, 28, 196, 25);
 
-// Legend sizes in design pixels.
-constexpr int LinkLampPixelSize = 12;
-constexpr int PairLampPixelSize = 10;
-constexpr int LinkMarkPixelSize = 14;
-constexpr int SyncLampPixelSize = 12;
-constexpr int DialRowPixelSize = 15;
-constexpr int ProblemPixelSize = 11;
+// Legend sizes in design pixels. The alarms' capitals stand as tall as the captions', so that
+// they are read as far away.
+constexpr int LinkLampPixelSize = 22;
+constexpr int PairLampPixelSize = 22;
+constexpr int NotWatchedPixelSize = 16;
+constexpr int LinkMarkPixelSize = 18;
+constexpr int OnAirPixelSize = 28;
+constexpr int SyncLampPixelSize = 13;
+constexpr int DialRowPixelSize = 36;
+constexpr int DialRowLabelPixelSize = 14;
+constexpr int DialLowerRowPixelSize = 22;
+constexpr int DialLowerRowLabelPixelSize = 11;
+constexpr int ProblemPixelSize = 10;
 // The peak mark's thickness on the meters.
 constexpr int PeakMarkRows = 2;
 

@@ -224,8 +224,9 @@ void drawHeaderMarks(QPainter &painter, const Canvas &c)
 {
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     const double centreY = c.ky * (HeaderTop + HeaderBottom + 1) / 2.0;
-    const QFont word = c.font(16, QFont::Bold, 2.0);
-    const QFont second = c.font(16, QFont::Normal, 2.0);
+    // Small enough to leave the reason for a fault its room beside the header lamp.
+    const QFont word = c.font(14, QFont::Bold, 1.6);
+    const QFont second = c.font(14, QFont::Normal, 1.6);
     const QFontMetricsF wordMetrics(word);
     const double baseline = centreY + wordMetrics.capHeight() / 2.0;
     const int lift = c.length(1);
@@ -275,11 +276,13 @@ void drawSlot(QPainter &painter, const Canvas &c, const QRect &designWidget, int
 // part of the instrument rather than as something laid on it.
 void drawLampSlots(QPainter &painter, const Canvas &c)
 {
-    drawSlot(painter, c, StatusLayout::LinkLamp, 2);
+    // The header lamp fills its band, the pair's lamps the panel below the captions: their
+    // recesses keep a pixel's edge.
+    drawSlot(painter, c, StatusLayout::LinkLamp, 1);
     // A pair's over and silence lamps share one recess, one above the other.
     for (std::size_t pair = 0; pair < StatusLayout::OverLamps.size(); ++pair)
         drawSlot(painter, c,
-                 StatusLayout::OverLamps[pair].united(StatusLayout::SilenceLamps[pair]), 2);
+                 StatusLayout::OverLamps[pair].united(StatusLayout::SilenceLamps[pair]), 1);
 }
 
 QString markText(double db)
@@ -389,6 +392,22 @@ void drawClockFace(QPainter &painter, const Canvas &c)
     painter.drawEllipse(disc);
 }
 
+// The ON AIR lamp's window, let into the dial: dark glass behind a fine lip, so that the lamp
+// is part of the clock whether it is lit or not. The lip is a shade of the dial's own, so that
+// the unlit window reads as glass and not as a frame.
+void drawOnAirWindow(QPainter &painter, const Canvas &c)
+{
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF window(c.widget(StatusLayout::OnAirLamp));
+    const double lip = 2.0 * c.k;
+    const double radius = 6.0 * c.k;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Palette::DialLip);
+    painter.drawRoundedRect(window.adjusted(-lip, -lip, lip, lip), radius + lip, radius + lip);
+    painter.setBrush(Palette::DarkGlass);
+    painter.drawRoundedRect(window, radius, radius);
+}
+
 // The product's badge above the control-room scale: emblem, name and what it is.
 void drawEmblem(QPainter &painter, const Canvas &c)
 {
@@ -472,6 +491,7 @@ QImage draw(const DesignLayout::Fit &fit, qreal dpr)
     drawScaleUnit(painter, c, ScalePairs[0]);
     drawScaleUnit(painter, c, ScalePairs[1]);
     drawClockFace(painter, c);
+    drawOnAirWindow(painter, c);
     drawEmblem(painter, c);
     painter.end();
     image.setDevicePixelRatio(dpr);
@@ -486,6 +506,17 @@ QImage draw()
 bool canDraw()
 {
     return QFontInfo(QFont(Palette::FontFamily)).family() == Palette::FontFamily;
+}
+
+QPixmap dimmed(const QPixmap &picture, double brightness)
+{
+    if (picture.isNull() || brightness >= 1.0)
+        return picture;
+    QPixmap dark = picture;
+    QPainter painter(&dark);
+    painter.fillRect(QRectF(QPointF(0, 0), QSizeF(dark.size()) / dark.devicePixelRatioF()),
+                     QColor(0, 0, 0, qRound(255 * (1.0 - qMax(0.0, brightness)))));
+    return dark;
 }
 
 QImage marginTexture()

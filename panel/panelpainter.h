@@ -3,6 +3,7 @@
 #include "panel/designlayout.h"
 
 #include <QImage>
+#include <QPixmap>
 
 // The meter bridge's panel: brushed metal, printed scales beside the six meters, the clock's
 // black disc, header and footer bands, the product's and the maker's marks. One description,
@@ -23,6 +24,9 @@ QImage draw();
 // False where the typeface the panel is drawn in is missing: text in a stand-in face would not
 // fit the marks, and the compiled-in picture is the better panel then.
 bool canDraw();
+
+// `picture` at `brightness` (0 to 1) of its light: the panel by night.
+QPixmap dimmed(const QPixmap &picture, double brightness);
 
 // The plain brushed texture that covers the window's margins around the panel.
 QImage marginTexture();

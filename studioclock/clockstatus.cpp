@@ -4,6 +4,7 @@
 #include "panel/lampstyle.h"
 #include "panel/panellayout.h"
 #include "widgets/vexoanalogclock.h"
+#include "widgets/vexodigitalclock.h"
 #include "widgets/vexolamp.h"
 
 #include <QRect>
@@ -15,8 +16,11 @@ namespace {
 
 // The analog clock's count-down arc covers the last minute.
 constexpr int ArcSeconds = 60;
-// The end-time lamp turns red with the clock's approach arc.
-constexpr int ApproachSeconds = 15;
+
+bool shown(const VexoLamp *lamp)
+{
+    return lamp->isVisibleTo(lamp->parentWidget());
+}
 
 qint64 bootTimeMs()
 {
@@ -27,17 +31,31 @@ qint64 bootTimeMs()
 
 } // namespace
 
-ClockStatus::ClockStatus(QWidget *window, VexoAnalogClock *clock)
+ClockStatus::ClockStatus(QWidget *window, VexoAnalogClock *clock, VexoDigitalClock *digitalClock)
     : QObject(window)
     , analog(clock)
+    , digital(digitalClock)
     , syncLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_sync")))
     , endLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_end_time")))
     , countDownLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_count_down")))
+    , onAirLamp_(LampStyle::makeLegend(window, QStringLiteral("lamp_on_air")))
     , elapsedClock(bootTimeMs)
 {
     endLamp_->hide();
     countDownLamp_->hide();
+    endLamp_->setLabel(tr("END"));
+    // Words straight on the dial: dark between two flashes.
+    for (VexoLamp *legend : { endLamp_, countDownLamp_ }) {
+        legend->setUnlitColor(Qt::transparent);
+        legend->setUnlitTextColor(Qt::transparent);
+    }
     syncLamp_->setToolTip(tr("Synchronisation of the system clock, and its estimated error"));
+    LampStyle::show(onAirLamp_, LampStyle::State::OnAir);
+    onAirLamp_->setText(tr("ON AIR"));
+    // Off, the lamp is dark glass that says nothing.
+    onAirLamp_->setUnlitColor(QColor(24, 6, 6));
+    onAirLamp_->setUnlitTextColor(QColor(24, 6, 6));
+    onAirLamp_->setLit(false);
     sync.refresh();
     showSync();
 }
@@ -70,7 +88,7 @@ void ClockStatus::secondTick(qint64 nowMs)
         showSync();
     showEnd();
     const CountDown::State was = countDown.state();
-    if (countDown.update(nowMs, elapsedClock()) || countDown.state() == CountDown::TimeUp)
+    if (countDown.update(nowMs, elapsedClock()))
         showCountDown();
     if (sync.synchronised() != wasSynced)
         emit syncChanged(sync.synchronised());
@@ -97,28 +115,65 @@ void ClockStatus::cancelCountDown()
     showCountDown();
 }
 
+void ClockStatus::setOnAir(bool on)
+{
+    onAirLamp_->setLit(on);
+}
+
+bool ClockStatus::onAir() const
+{
+    return onAirLamp_->getLit();
+}
+
+void ClockStatus::setFlashPhase(bool lit)
+{
+    flashLit = lit;
+    if (LampStyle::look(countState).flashes)
+        countDownLamp_->setLit(lit);
+}
+
+bool ClockStatus::flashing() const
+{
+    return shown(countDownLamp_) && LampStyle::look(countState).flashes;
+}
+
+void ClockStatus::setBrightness(double value)
+{
+    if (qFuzzyCompare(value, brightness))
+        return;
+    brightness = value;
+    showSync();
+    light(endLamp_, endState);
+    light(countDownLamp_, countState);
+}
+
+void ClockStatus::light(VexoLamp *lamp, LampStyle::State state) const
+{
+    const LampStyle::Look look = LampStyle::look(state);
+    const double k = look.alarm ? 1.0 : brightness;
+    LampStyle::setColours(lamp, LampStyle::dimmed(look.lit, k), LampStyle::dimmed(look.text, k));
+}
+
 void ClockStatus::showSync()
 {
     syncLamp_->setText(sync.legend());
-    LampStyle::setColours(syncLamp_, sync.synchronised() ? LampStyle::Green : LampStyle::Amber,
-                          LampStyle::Black);
+    light(syncLamp_, sync.synchronised() ? LampStyle::State::Synced : LampStyle::State::NotSynced);
 }
 
 void ClockStatus::showEnd()
 {
     // The time as the analog clock shows it, so that the words and the marker agree.
-    const QTime shown(analog->displayedHour(), analog->displayedMinute(),
-                      analog->displayedSecond());
-    const int left = EndTime::secondsLeft(settings, shown);
-    const bool visible = left >= 0 && left <= EndTime::AnnounceSeconds;
+    const QTime now(analog->displayedHour(), analog->displayedMinute(), analog->displayedSecond());
+    const EndTime::Legend legend = EndTime::legend(settings, now);
+    const bool visible = !legend.text.isEmpty();
     if (visible) {
-        endLamp_->setText(EndTime::leftText(left));
-        if (left <= ApproachSeconds)
-            LampStyle::setColours(endLamp_, LampStyle::Red, LampStyle::White);
-        else
-            LampStyle::setColours(endLamp_, LampStyle::Amber, LampStyle::Black);
+        endLamp_->setText(legend.text);
+        if (legend.state != endState || !shown(endLamp_)) {
+            endState = legend.state;
+            light(endLamp_, endState);
+        }
     }
-    if (visible != endLamp_->isVisibleTo(endLamp_->parentWidget())) {
+    if (visible != shown(endLamp_)) {
         endLamp_->setVisible(visible);
         placeLamps();
     }
@@ -129,25 +184,27 @@ void ClockStatus::showCountDown()
     const CountDown::State state = countDown.state();
     const bool visible = state != CountDown::Idle;
     if (state == CountDown::Running) {
-        countDownLamp_->setText(countDown.text());
+        countState = LampStyle::State::CountDown;
+        countDownLamp_->setLabel(tr("COUNT"));
+        countDownLamp_->setText(LampStyle::clockCount(countDown.secondsLeft()));
         countDownLamp_->setLit(true);
-        LampStyle::setColours(countDownLamp_, LampStyle::Magenta, LampStyle::White);
-        analog->setCountDownColor(LampStyle::Magenta);
+        analog->setCountDownColor(LampStyle::look(countState).text);
         analog->setCountDownTime(
             countDown.secondsLeft() <= ArcSeconds ? float(countDown.secondsLeft()) : 0.0f);
     } else if (state == CountDown::TimeUp) {
-        countDownLamp_->setText(countDown.text());
-        LampStyle::setColours(countDownLamp_, LampStyle::Red, LampStyle::White);
-        // A lamp that blinks once a second and a full red ring: seen from across the room.
-        countDownLamp_->setLit(!countDownLamp_->getLit());
-        analog->setCountDownColor(LampStyle::Red);
+        // Flashing words and a full red ring: seen from across the room.
+        countState = LampStyle::State::TimeUp;
+        countDownLamp_->setLabel(QString());
+        countDownLamp_->setText(tr("TIME UP"));
+        countDownLamp_->setLit(flashLit);
+        analog->setCountDownColor(LampStyle::look(countState).text);
         analog->setCountDownTime(float(ArcSeconds));
     } else {
         analog->setCountDownTime(0.0f);
     }
-    if (visible != countDownLamp_->isVisibleTo(countDownLamp_->parentWidget())) {
+    light(countDownLamp_, countState);
+    if (visible != shown(countDownLamp_)) {
         countDownLamp_->setVisible(visible);
-        countDownLamp_->setLit(true);
         placeLamps();
     }
 }
@@ -157,22 +214,27 @@ void ClockStatus::layout(const DesignLayout::Fit &fit)
     fit_ = fit;
     syncLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::SyncLamp, fit));
     syncLamp_->setFont(LampStyle::font(StatusLayout::SyncLampPixelSize, fit));
-    const QFont lower = LampStyle::font(StatusLayout::DialRowPixelSize, fit);
-    endLamp_->setFont(lower);
-    countDownLamp_->setFont(lower);
+    onAirLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::OnAirLamp, fit));
+    onAirLamp_->setFont(LampStyle::font(StatusLayout::OnAirPixelSize, fit));
     placeLamps();
 }
 
 void ClockStatus::placeLamps()
 {
-    const DesignLayout::Fit &fit = fit_;
-    const bool end = endLamp_->isVisibleTo(endLamp_->parentWidget());
-    const bool count = countDownLamp_->isVisibleTo(countDownLamp_->parentWidget());
-    if (end && count) {
-        endLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowLeft, fit));
-        countDownLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowRight, fit));
-        return;
-    }
-    endLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowSingle, fit));
-    countDownLamp_->setGeometry(DesignLayout::scaleRect(StatusLayout::DialRowSingle, fit));
+    using namespace StatusLayout;
+    const auto place = [this](VexoLamp *lamp, const QRect &row, int textSize, int labelSize) {
+        lamp->setGeometry(DesignLayout::scaleRect(row, fit_));
+        lamp->setFont(LampStyle::font(textSize, fit_));
+        lamp->setLabelFont(LampStyle::font(labelSize, fit_));
+    };
+    // The count-down is what must be read now: it takes the date's place, and an end time
+    // that is near as well moves to the row below.
+    const bool count = shown(countDownLamp_);
+    const bool end = shown(endLamp_);
+    place(countDownLamp_, DialRow, DialRowPixelSize, DialRowLabelPixelSize);
+    if (count)
+        place(endLamp_, DialLowerRow, DialLowerRowPixelSize, DialLowerRowLabelPixelSize);
+    else
+        place(endLamp_, DialRow, DialRowPixelSize, DialRowLabelPixelSize);
+    digital->setDateDisplay(!count && !end);
 }

@@ -26,9 +26,33 @@ int secondsLeft(const ClockSettings &settings, const QTime &now)
     return -1;
 }
 
+int secondsPast(const ClockSettings &settings, const QTime &now)
+{
+    const int left = secondsLeft(settings, now);
+    if (left <= 0)
+        return left;
+    // The end time before the next one lies a day, or an hour, before it.
+    const int period = settings.endMode == ClockSettings::EndHourly ? 3600 : 86400;
+    return period - left;
+}
+
 QString leftText(int seconds)
 {
-    return QChar(0x2212) + LampStyle::minutesAndSeconds(seconds, 2);
+    return LampStyle::clockCount(seconds);
+}
+
+Legend legend(const ClockSettings &settings, const QTime &now)
+{
+    // The end-time marker's approach arc covers the last 15 seconds; the words turn red with it.
+    constexpr int ApproachSeconds = 15;
+    using LampStyle::State;
+    const int past = secondsPast(settings, now);
+    if (past >= 1 && past <= OverrunSeconds)
+        return { State::Overrun, QStringLiteral("+") + leftText(past) };
+    const int left = secondsLeft(settings, now);
+    if (left < 0 || left > AnnounceSeconds)
+        return { State::EndNear, QString() };
+    return { left <= ApproachSeconds ? State::EndClose : State::EndNear, leftText(left) };
 }
 
 } // namespace EndTime

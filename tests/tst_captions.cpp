@@ -222,8 +222,12 @@ void TestCaptions::markupIsShownAsTyped()
     reference.setAlignment(label->alignment());
     reference.setFont(label->font());
     reference.setGeometry(label->geometry());
-    reference.setText(caption);
-    QCOMPARE(label->sizeHint(), reference.sizeHint());
+    // Too long for its place, it is cut at its end with "…", never at both ends.
+    const QString shown = label->shownText();
+    QVERIFY2(shown == caption
+                 || (shown.endsWith(QChar(0x2026)) && caption.startsWith(shown.chopped(1))),
+             qPrintable(shown));
+    reference.setText(shown);
     QCOMPARE(label->grab().toImage(), reference.grab().toImage());
 }
 

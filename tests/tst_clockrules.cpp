@@ -25,6 +25,8 @@ private slots:
     void tickerFollowsAStep();
     void endTimeLeft_data();
     void endTimeLeft();
+    void endTimeLegend_data();
+    void endTimeLegend();
     void countDown_data();
     void countDown();
     void clockSync_data();
@@ -112,23 +114,23 @@ void TestClockRules::endTimeLeft_data()
     QTest::newRow("off") << int(ClockSettings::EndOff) << QTime(12, 0) << QTime(11, 59, 0) << -1
                          << QString();
     QTest::newRow("daily, 2:37 before") << daily << QTime(18, 0, 0) << QTime(17, 57, 23) << 157
-                                        << QStringLiteral("\u221202:37");
+                                        << QStringLiteral("02:37");
     QTest::newRow("daily, at the end") << daily << QTime(18, 0, 0) << QTime(18, 0, 0) << 0
-                                       << QStringLiteral("\u221200:00");
+                                       << QStringLiteral("00:00");
     QTest::newRow("daily, just passed: tomorrow")
         << daily << QTime(18, 0, 0) << QTime(18, 0, 1) << 86399 << QString();
     QTest::newRow("daily, across midnight")
-        << daily << QTime(0, 0, 10) << QTime(23, 59, 50) << 20 << QStringLiteral("\u221200:20");
+        << daily << QTime(0, 0, 10) << QTime(23, 59, 50) << 20 << QStringLiteral("00:20");
     QTest::newRow("daily, ten minutes before")
-        << daily << QTime(6, 0, 0) << QTime(5, 50, 0) << 600 << QStringLiteral("\u221210:00");
+        << daily << QTime(6, 0, 0) << QTime(5, 50, 0) << 600 << QStringLiteral("10:00");
     QTest::newRow("daily, hours before") << daily << QTime(6, 0, 0) << QTime(3, 30, 0) << 9000
                                          << QString();
     QTest::newRow("hourly, news join") << hourly << QTime(0, 59, 50) << QTime(14, 57, 13) << 157
-                                       << QStringLiteral("\u221202:37");
+                                       << QStringLiteral("02:37");
     QTest::newRow("hourly, across the hour")
-        << hourly << QTime(0, 0, 30) << QTime(14, 59, 45) << 45 << QStringLiteral("\u221200:45");
+        << hourly << QTime(0, 0, 30) << QTime(14, 59, 45) << 45 << QStringLiteral("00:45");
     QTest::newRow("hourly, across midnight")
-        << hourly << QTime(0, 0, 5) << QTime(23, 59, 59) << 6 << QStringLiteral("\u221200:06");
+        << hourly << QTime(0, 0, 5) << QTime(23, 59, 59) << 6 << QStringLiteral("00:06");
     QTest::newRow("hourly, just passed") << hourly << QTime(0, 59, 50) << QTime(9, 59, 51) << 3599
                                          << QString();
 }
@@ -148,6 +150,64 @@ void TestClockRules::endTimeLeft()
     QCOMPARE(got, left);
     const bool announced = got >= 0 && got <= EndTime::AnnounceSeconds;
     QCOMPARE(announced ? EndTime::leftText(got) : QString(), text);
+}
+
+// One format for the time to the end time, and a missed join counted up in red for a minute.
+void TestClockRules::endTimeLegend_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QTime>("end");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("state");
+
+    using S = LampStyle::State;
+    const int daily = ClockSettings::EndDaily;
+    const int hourly = ClockSettings::EndHourly;
+    QTest::newRow("off") << int(ClockSettings::EndOff) << QTime(12, 0) << QTime(12, 0, 5)
+                         << QString() << int(S::EndNear);
+    QTest::newRow("ten minutes before") << daily << QTime(18, 0) << QTime(17, 50, 0)
+                                        << QStringLiteral("10:00") << int(S::EndNear);
+    QTest::newRow("sixteen seconds before") << daily << QTime(18, 0) << QTime(17, 59, 44)
+                                            << QStringLiteral("00:16") << int(S::EndNear);
+    QTest::newRow("fifteen seconds before: red") << daily << QTime(18, 0) << QTime(17, 59, 45)
+                                                 << QStringLiteral("00:15") << int(S::EndClose);
+    QTest::newRow("at the end time") << daily << QTime(18, 0) << QTime(18, 0, 0)
+                                     << QStringLiteral("00:00") << int(S::EndClose);
+    QTest::newRow("a second after: counted up")
+        << daily << QTime(18, 0) << QTime(18, 0, 1) << QStringLiteral("+00:01")
+        << int(S::Overrun);
+    QTest::newRow("a minute after: still counted up")
+        << daily << QTime(18, 0) << QTime(18, 1, 0) << QStringLiteral("+01:00")
+        << int(S::Overrun);
+    QTest::newRow("past the minute: nothing") << daily << QTime(18, 0) << QTime(18, 1, 1)
+                                              << QString() << int(S::EndNear);
+    QTest::newRow("daily, after midnight")
+        << daily << QTime(23, 59, 50) << QTime(0, 0, 5) << QStringLiteral("+00:15")
+        << int(S::Overrun);
+    QTest::newRow("hourly news join missed")
+        << hourly << QTime(0, 59, 50) << QTime(15, 0, 20) << QStringLiteral("+00:30")
+        << int(S::Overrun);
+    QTest::newRow("hourly, across the hour")
+        << hourly << QTime(0, 0, 30) << QTime(14, 59, 45) << QStringLiteral("00:45")
+        << int(S::EndNear);
+}
+
+void TestClockRules::endTimeLegend()
+{
+    QFETCH(int, mode);
+    QFETCH(QTime, end);
+    QFETCH(QTime, now);
+    QFETCH(QString, text);
+    QFETCH(int, state);
+    ClockSettings s;
+    s.endMode = ClockSettings::EndMode(mode);
+    s.endDaily = end;
+    s.endHourly = end;
+    const EndTime::Legend legend = EndTime::legend(s, now);
+    QCOMPARE(legend.text, text);
+    if (!text.isEmpty())
+        QCOMPARE(int(legend.state), state);
 }
 
 void TestClockRules::countDown_data()

@@ -164,7 +164,7 @@ void TestCommDialog::form_data()
     row("comboBox_nic", "QComboBox", "groupBox_2", QRect(100, 90, 141, 22), "");
     row("label_serverport", "QLabel", "groupBox_2", QRect(60, 120, 31, 16), "Port:");
     row("lineEdit_client_host", "QLineEdit", "groupBox_2", QRect(100, 190, 141, 20), "");
-    row("radioButton_client", "QRadioButton", "groupBox_2", QRect(40, 160, 91, 17), " UDP Client");
+    row("radioButton_client", "QRadioButton", "groupBox_2", QRect(40, 160, 91, 17), "UDP Client");
     row("lineEdit_client_port", "QLineEdit", "groupBox_2", QRect(100, 220, 61, 20), "");
     row("lineEdit_server_port", "QLineEdit", "groupBox_2", QRect(100, 120, 61, 20), "");
     row("radioButton_server", "QRadioButton", "groupBox_2", QRect(40, 60, 111, 17), "UDP Server");
@@ -219,7 +219,7 @@ void TestCommDialog::dialogProperties()
 {
     CCommDialog dialog(nullptr, nullptr);
     QCOMPARE(dialog.objectName(), QStringLiteral("CCommDialog"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Communication Interface"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Communication settings"));
     QCOMPARE(dialog.minimumSize(), QSize(312, 370));
     QCOMPARE(dialog.maximumSize(), QSize(312, 370));
     QCOMPARE(dialog.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
@@ -361,10 +361,13 @@ void TestCommDialog::okChecks_data()
     QTest::addColumn<QString>("serverPort");
     QTest::addColumn<QString>("clientHost");
     QTest::addColumn<QString>("clientPort");
-    QTest::addColumn<QString>("title"); // empty: accepted without a warning
+    QTest::addColumn<QString>("warning"); // empty: accepted without a warning
 
-    const QString server = QStringLiteral("UDP Server error");
-    const QString client = QStringLiteral("UDP Client error");
+    // Each wrong field by its name, and why.
+    const QString server = QStringLiteral("Server port: a port number from 1 to 65535 is needed");
+    const QString host = QStringLiteral(
+        "Client host: a numeric IPv4 or IPv6 address is needed; host names are not accepted");
+    const QString port = QStringLiteral("Client port: a port number from 1 to 65535 is needed");
 
     QTest::newRow("server, empty port") << true << true << ""
                                         << ""
@@ -379,22 +382,22 @@ void TestCommDialog::okChecks_data()
                                     << "" << server;
     QTest::newRow("client, empty host") << true << false << ""
                                         << ""
-                                        << "5000" << client;
+                                        << "5000" << host;
     QTest::newRow("client, empty port") << true << false << ""
                                         << "127.0.0.1"
-                                        << "" << client;
+                                        << "" << port;
     QTest::newRow("client, both empty") << true << false << "5000"
                                         << ""
-                                        << "" << client;
+                                        << "" << host + QLatin1Char('\n') + port;
     QTest::newRow("client, host name") << true << false << ""
                                        << "studio-pc"
-                                       << "5000" << client;
+                                       << "5000" << host;
     QTest::newRow("client, blanks as host") << true << false << ""
                                             << "   "
-                                            << "5000" << client;
+                                            << "5000" << host;
     QTest::newRow("client, octet out of range") << true << false << ""
                                                 << "192.168.1.300"
-                                                << "5000" << client;
+                                                << "5000" << host;
     QTest::newRow("client, IPv6 host") << true << false << ""
                                        << "::1"
                                        << "5000"
@@ -406,16 +409,16 @@ void TestCommDialog::okChecks_data()
                                                        << "";
     QTest::newRow("client, two parts") << true << false << ""
                                        << "127.1"
-                                       << "5000" << client;
+                                       << "5000" << host;
     QTest::newRow("client, hexadecimal part") << true << false << ""
                                               << "0x7f.0.0.1"
-                                              << "5000" << client;
+                                              << "5000" << host;
     QTest::newRow("client, one number") << true << false << ""
                                         << "2130706433"
-                                        << "5000" << client;
+                                        << "5000" << host;
     QTest::newRow("client, port 0") << true << false << ""
                                     << "127.0.0.1"
-                                    << "0" << client;
+                                    << "0" << port;
     QTest::newRow("client, numeric IPv4 host") << true << false << ""
                                                << "192.168.1.20"
                                                << "5000"
@@ -441,7 +444,7 @@ void TestCommDialog::okChecks()
     QFETCH(QString, serverPort);
     QFETCH(QString, clientHost);
     QFETCH(QString, clientPort);
-    QFETCH(QString, title);
+    QFETCH(QString, warning);
 
     // The fields are typed, the mode clicked, as an operator would.
     comm_st r = record(false, true);
@@ -473,7 +476,7 @@ void TestCommDialog::okChecks()
     });
     QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
 
-    if (title.isEmpty()) {
+    if (warning.isEmpty()) {
         QVERIFY2(!answer.answered(), qPrintable(seen.title + ": " + seen.text));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(!dialog.isVisible());
@@ -483,10 +486,8 @@ void TestCommDialog::okChecks()
         return;
     }
     QVERIFY(answer.answered());
-    QCOMPARE(seen.title, title);
-    QCOMPARE(seen.text,
-             isServer ? QStringLiteral("Please, specify valid port!")
-                      : QStringLiteral("Please, specify valid host and/or port!"));
+    QCOMPARE(seen.title, QStringLiteral("Communication settings"));
+    QCOMPARE(seen.text, warning);
     QCOMPARE(seen.icon, QMessageBox::Warning);
     QCOMPARE(seen.buttons, 1);
     QCOMPARE(seen.parent, &dialog);
@@ -690,13 +691,14 @@ void TestCommDialog::nullRecord()
     QString title;
     {
         ModalAnswer<QMessageBox> answer([&](QMessageBox *box) {
-            title = box->windowTitle();
+            title = box->text();
             box->reject();
         });
         QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
         QVERIFY(answer.answered());
     }
-    QCOMPARE(title, QStringLiteral("UDP Server error"));
+    // The warning names the field that is wrong.
+    QVERIFY2(title.startsWith(QStringLiteral("Server port: ")), qPrintable(title));
     retype(widget<QLineEdit>(&dialog, "lineEdit_server_port"), QStringLiteral("5000"));
     QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -735,7 +737,7 @@ void TestCommDialog::openSettingsAcceptStoresAndRebuilds()
 
     QVERIFY(answer.answered());
     QVERIFY(!noWarning.answered());
-    QCOMPARE(title, QStringLiteral("Communication Interface"));
+    QCOMPARE(title, QStringLiteral("Communication settings"));
     QVERIFY(modal);
     QCOMPARE(parent, &window);
     QVERIFY(settings.use_udp);

@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 #include "mainwindowprobe.h"
+#include "studioclock/clockstatus.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSettings>
@@ -19,6 +21,7 @@ class TestFullScreen : public QObject
 private slots:
     void init();
     void togglesAndHidesThePointer();
+    void keysAndEsc();
     void startsAsTheSettingsSay_data();
     void startsAsTheSettingsSay();
 };
@@ -116,10 +119,46 @@ void TestFullScreen::togglesAndHidesThePointer()
     QVERIFY(!pointerBlank(window));
 }
 
+// F1 lists the keys over the panel and any key closes the list; Esc stops a running count-down
+// first and only then leaves full screen.
+void TestFullScreen::keysAndEsc()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTest::keyClick(&window, Qt::Key_F1);
+    auto *keys = window.findChild<QLabel *>(QStringLiteral("label_keys"));
+    QVERIFY(keys);
+    QVERIFY(keys->isVisible());
+    QVERIFY2(keys->text().contains(QStringLiteral("Esc")), qPrintable(keys->text()));
+    QVERIFY(window.rect().contains(keys->geometry()));
+    // None of its words is cut off.
+    QVERIFY2(
+        keys->width() >= keys->sizeHint().width(),
+        qPrintable(QStringLiteral("%1 < %2").arg(keys->width()).arg(keys->sizeHint().width())));
+    // The key that closes it does nothing else: C starts no count-down.
+    ClockStatus *clock = MainWindowTestAccess::clockStatus(window);
+    MainWindowTestAccess::clockSettings(window).countDownSeconds = 30;
+    QTest::keyClick(&window, Qt::Key_C);
+    QVERIFY(!keys->isVisible());
+    QVERIFY(!clock->countDownActive());
+
+    QTest::keyClick(&window, Qt::Key_F11);
+    QTRY_VERIFY(window.isFullScreen());
+    QTest::keyClick(&window, Qt::Key_C);
+    QVERIFY(clock->countDownActive());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!clock->countDownActive());
+    QVERIFY(window.isFullScreen());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTRY_VERIFY(!window.isFullScreen());
+}
+
 void TestFullScreen::startsAsTheSettingsSay_data()
 {
     QTest::addColumn<QString>("stored"); // the [display] group's start_full_screen, or none
-    QTest::addColumn<bool>("option");    // --fullscreen
+    QTest::addColumn<bool>("option"); // --fullscreen
     QTest::addColumn<bool>("expected");
 
     QTest::newRow("nothing stored, no option: a window, as ever") << "" << false << false;

@@ -278,19 +278,19 @@ void TestLayout::relayoutAtSize_data()
     QTest::newRow("986x580 design size")
         << QSize(986, 580) << QRect(54, 73, 12, 415) << QRect(844, 199, 8, 291)
         << QRect(348, 85, 410, 410) << QRect(44, 502, 121, 31) << QRect(900, 28, 25, 25)
-        << QVector<int> { 15, 11, 40, 24 } << QRect(0, 0, 986, 580);
+        << QVector<int> { 15, 8, 40, 24 } << QRect(0, 0, 986, 580);
     QTest::newRow("1972x1160 twice the design")
         << QSize(1972, 1160) << QRect(108, 146, 24, 830) << QRect(1688, 398, 16, 582)
         << QRect(696, 170, 820, 820) << QRect(88, 1004, 242, 62) << QRect(1800, 56, 50, 50)
-        << QVector<int> { 30, 22, 80, 48 } << QRect(0, 0, 1972, 1160);
+        << QVector<int> { 30, 16, 80, 48 } << QRect(0, 0, 1972, 1160);
     QTest::newRow("1920x1080 wider than the design")
         << QSize(1920, 1080) << QRect(142, 135, 22, 772) << QRect(1613, 370, 14, 541)
         << QRect(690, 158, 763, 763) << QRect(123, 934, 225, 57) << QRect(1717, 52, 46, 46)
-        << QVector<int> { 27, 20, 74, 44 } << QRect(42, 0, 1836, 1080);
+        << QVector<int> { 27, 14, 74, 44 } << QRect(42, 0, 1836, 1080);
     QTest::newRow("1280x1024 taller than the design")
         << QSize(1280, 1024) << QRect(70, 230, 15, 538) << QRect(1094, 394, 10, 377)
         << QRect(451, 246, 531, 531) << QRect(57, 787, 156, 40) << QRect(1167, 172, 32, 32)
-        << QVector<int> { 19, 14, 51, 31 } << QRect(0, 136, 1280, 752);
+        << QVector<int> { 19, 10, 51, 31 } << QRect(0, 136, 1280, 752);
 }
 
 void TestLayout::relayoutAtSize()
@@ -395,7 +395,7 @@ void TestLayout::captionFontCarriesOverToTimeLabel()
     }
     // The footer keeps its own face and only changes size.
     QCOMPARE(footerLabel(window)->font().family(), footerFamily);
-    QCOMPARE(footerLabel(window)->font().pointSize(), 20);
+    QCOMPARE(footerLabel(window)->font().pointSize(), 14);
 }
 
 void TestLayout::resizeOnlyRecordsTheSize()

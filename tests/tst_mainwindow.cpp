@@ -225,7 +225,7 @@ void TestMainWindow::labelsAndFonts()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY(!MainWindowTestAccess::resized(window));
     QCOMPARE(time->font().pointSize(), 15);
-    QCOMPARE(footer->font().pointSize(), 11);
+    QCOMPARE(footer->font().pointSize(), 8);
     for (const auto &caption : captions)
         QCOMPARE(labelAt(window, caption.pos)->font().pointSize(), 15);
 }

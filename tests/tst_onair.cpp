@@ -3,24 +3,33 @@
 // and that the display settings dialog keeps what it edits.
 #include "app/mainwindow.h"
 #include "comm/levelframe.h"
+#include "dialogs/ccaptionsdialog.h"
 #include "dialogs/cdisplaydialog.h"
 #include "levelframes.h"
+#include "loopback.h"
 #include "mainwindowprobe.h"
+#include "panel/lampstyle.h"
+#include "panel/palette.h"
 #include "modalanswer.h"
 #include "ptypair.h"
 #include "serialwindow.h"
 #include "storedsettings.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "widgets/vexoanalogclock.h"
+#include "widgets/mylabel.h"
 #include "widgets/vexolamp.h"
 #include "widgets/vexoppmmeter.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTimeEdit>
 #include <QtTest>
 
 #include <memory>
@@ -46,8 +55,10 @@ private slots:
     void framesStopAndResume();
     void overLatchesUntilReset();
     void missingPortIsNoLink();
+    void tooltipsSayWhatApplies();
     void displaySettingsAreKept();
     void untouchedValuesKeepTheirPrecision();
+    void settingsShowOnThePanel();
 
 private:
     void connectLine();
@@ -105,19 +116,23 @@ void TestOnAir::framesStopAndResume()
     }
     QTRY_VERIFY_WITH_TIMEOUT(allAt(*window, LevelFrame::FloorDb), 8000);
     QTRY_VERIFY(lamp->getText().contains(QRegularExpression(QStringLiteral("^NO DATA [1-9] s$"))));
-    const QColor amber = shownColour(*window, lamp);
-    QVERIFY2(amber.red() > 200 && amber.green() > 100 && amber.blue() < 80,
-             qPrintable(amber.name()));
+    // The blue of a screen with no signal: no other state lights it.
+    const QColor blue = shownColour(*window, lamp);
+    QVERIFY2(blue.blue() > 200 && blue.red() < 80, qPrintable(blue.name()));
 
     // One good frame clears it: the lamp and the legend change with that frame, before the
     // next tick, and the next paint shows it.
-    const quint64 before = status->linkReport().section(QLatin1Char('\n'), 1, 1)
-                               .section(QLatin1Char(' '), 2).toULongLong();
+    const quint64 before = status->linkReport()
+                               .section(QLatin1Char('\n'), 1, 1)
+                               .section(QLatin1Char(' '), 2)
+                               .toULongLong();
     QVERIFY(line->write(frameAt(-20.0)));
     QTRY_COMPARE_WITH_TIMEOUT(lamp->getText(), QStringLiteral("LIVE"), 1000);
     QVERIFY(!status->linkMark(0)->isVisible());
-    const quint64 after = status->linkReport().section(QLatin1Char('\n'), 1, 1)
-                              .section(QLatin1Char(' '), 2).toULongLong();
+    const quint64 after = status->linkReport()
+                              .section(QLatin1Char('\n'), 1, 1)
+                              .section(QLatin1Char(' '), 2)
+                              .toULongLong();
     QCOMPARE(after, before + 1);
     const QColor back = shownColour(*window, lamp);
     QVERIFY2(back.green() > 150 && back.red() < 80, qPrintable(back.name()));
@@ -131,7 +146,10 @@ void TestOnAir::overLatchesUntilReset()
     // +10 dB is above the top of the bar: only the lamp can show it.
     QVERIFY(line->write(frameAt(10.0)));
     QTRY_VERIFY(over->getLit());
-    QVERIFY2(over->getText().startsWith(QStringLiteral("OVER 1\u00d7 ")), qPrintable(over->getText()));
+    // The count is read across the room; the time of the last over is in the tooltip.
+    QCOMPARE(over->getText(), QStringLiteral("OVER 1\u00d7"));
+    QVERIFY2(over->toolTip().startsWith(QStringLiteral("Last over at ")),
+             qPrintable(over->toolTip()));
     QVERIFY(status->overLamp(2)->getLit());
     QTRY_VERIFY(window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"))->peakHeight() > 0);
 
@@ -160,11 +178,36 @@ void TestOnAir::missingPortIsNoLink()
     settings.use_udp = false;
     settings.serialport = QStringLiteral("/dev/orvane-no-such-port");
     MainWindowTestAccess::setupCommunication(*window);
-    QCOMPARE(status->linkLamp()->getText(), QStringLiteral("NO LINK /dev/orvane-no-such-port"));
+    QCOMPARE(status->linkLegend(), QStringLiteral("NO LINK /dev/orvane-no-such-port"));
     QCOMPARE(status->linkMark(1)->getText(), QStringLiteral("NO LINK"));
     QVERIFY(status->linkMark(1)->isVisible());
     // The window title keeps its designed text.
     QCOMPARE(window->windowTitle(), QStringLiteral("Unknown - (/dev/orvane-no-such-port)"));
+}
+
+// The installer's figures name only what can happen on the input in use, and the gear and the
+// sync lamp say what they are.
+void TestOnAir::tooltipsSayWhatApplies()
+{
+    connectLine();
+    QVERIFY(status->linkReport().contains(QStringLiteral("Bytes dropped by the deframer: 0")));
+    QVERIFY(!status->linkReport().contains(QStringLiteral("Datagrams")));
+
+    comm_st &settings = MainWindowTestAccess::commSettings(*window);
+    settings.use_udp = true;
+    settings.is_server = false;
+    settings.client_host = QStringLiteral("127.0.0.1");
+    settings.client_port = QString::number(freeUdpPort());
+    MainWindowTestAccess::setupCommunication(*window);
+    QVERIFY2(status->linkReport().contains(QStringLiteral("Datagrams refused: 0")),
+             qPrintable(status->linkReport()));
+    QVERIFY(!status->linkReport().contains(QStringLiteral("Bytes dropped")));
+
+    QCOMPARE(MainWindowTestAccess::settingsLabel(*window)->toolTip(),
+             QStringLiteral("Communication settings\u2026 (right-click for more)"));
+    auto *sync = window->findChild<VexoLamp *>(QStringLiteral("lamp_sync"));
+    QVERIFY(sync);
+    QVERIFY(sync->toolTip().startsWith(QStringLiteral("Synchronisation of the system clock")));
 }
 
 void TestOnAir::displaySettingsAreKept()
@@ -176,15 +219,15 @@ void TestOnAir::displaySettingsAreKept()
             entries << action->text();
     }
     menu.reset();
-    QCOMPARE(entries, (QStringList{QStringLiteral("Communication\u2026"),
-                                   QStringLiteral("Display settings\u2026"),
-                                   QStringLiteral("Remote access\u2026"),
-                                   QStringLiteral("End time\u2026"),
-                                   QStringLiteral("Count down\u2026"),
-                                   QStringLiteral("Restart count-down"),
-                                   QStringLiteral("Reset peaks and overs"),
-                                   QStringLiteral("ON AIR"),
-                                   QStringLiteral("Full screen")}));
+    QCOMPARE(
+        entries,
+        (QStringList { QStringLiteral("Communication settings\u2026"),
+                       QStringLiteral("Display settings\u2026"),
+                       QStringLiteral("Rename captions\u2026"),
+                       QStringLiteral("Remote access\u2026"), QStringLiteral("End time\u2026"),
+                       QStringLiteral("Count-down\u2026"), QStringLiteral("Restart count-down"),
+                       QStringLiteral("ON AIR"), QStringLiteral("Reset peaks and overs"),
+                       QStringLiteral("Full screen"), QStringLiteral("Keys\u2026") }));
 
     ModalAnswer<CDisplayDialog> answer([](CDisplayDialog *dialog) {
         dialog->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_stale_time"))
@@ -200,10 +243,11 @@ void TestOnAir::displaySettingsAreKept()
     QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
     QCOMPARE(stored.childKeys().size(), 12);
     QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 2.5);
-    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(), QStringLiteral("true"));
+    QCOMPARE(stored.value(QStringLiteral("display/silence_sub")).toString(),
+             QStringLiteral("true"));
     QCOMPARE(stored.value(QStringLiteral("display/start_full_screen")).toString(),
              QStringLiteral("true"));
-    QCOMPARE(status->linkReport().section(QLatin1Char('\n'), 5, 5),
+    QCOMPARE(status->linkReport().section(QLatin1Char('\n'), 4, 4),
              QStringLiteral("No data after: 2.5 s"));
     QCOMPARE(status->silenceLamp(1)->getText(), QStringLiteral("SILENCE"));
 
@@ -234,6 +278,62 @@ void TestOnAir::untouchedValuesKeepTheirPrecision()
     QCOMPARE(stored.value(QStringLiteral("display/stale_time")).toDouble(), 0.25);
     QCOMPARE(stored.value(QStringLiteral("display/over_threshold")).toDouble(), 3.25);
     QCOMPARE(MainWindowTestAccess::displaySettings(*window).staleSeconds, 0.25);
+}
+
+// What "Rename captions..." and the display settings change, seen on the panel: the silence
+// rows named by the captions, a pair that is not watched saying so, the hands hidden, and the
+// panel dimmed for the night with its alarms kept at full light.
+void TestOnAir::settingsShowOnThePanel()
+{
+    connectLine();
+    QCOMPARE(status->silenceLamp(0)->getText(), QStringLiteral("SILENCE"));
+    QCOMPARE(status->silenceLamp(1)->getText(), QStringLiteral("NOT WATCHED"));
+
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QAction *rename = nullptr;
+    for (QAction *action : menu->actions())
+        if (action->text() == QStringLiteral("Rename captions\u2026"))
+            rename = action;
+    QVERIFY(rename);
+    ModalAnswer<CCaptionsDialog> captions([](CCaptionsDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_caption_sub"))
+            ->setText(QStringLiteral("Music bed"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    rename->trigger();
+    QVERIFY(captions.answered());
+    QCOMPARE(MainWindowTestAccess::caption(*window, 2)->text(), QStringLiteral("Music bed"));
+
+    // Dimmed from two minutes ago for an hour, across midnight if need be.
+    const QTime now = QTime::currentTime();
+    QString subRow;
+    ModalAnswer<CDisplayDialog> display([&](CDisplayDialog *dialog) {
+        subRow = dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_silence_sub"))->text();
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_show_hands"))->setChecked(false);
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_dim_at_night"))->setChecked(true);
+        dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_dim_from"))
+            ->setTime(now.addSecs(-120));
+        dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_dim_until"))
+            ->setTime(now.addSecs(3600));
+        dialog->findChild<QSpinBox *>(QStringLiteral("spinBox_dim_brightness"))->setValue(30);
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
+    });
+    MainWindowTestAccess::openDisplaySettings(*window);
+    QVERIFY(display.answered());
+    QCOMPARE(subRow, QStringLiteral("Music bed"));
+    QVERIFY(!window->findChild<VexoAnalogClock *>()->getHands());
+
+    VexoPPMMeter *meter = window->findChild<VexoPPMMeter *>(QStringLiteral("ProgLeft"));
+    QCOMPARE(meter->getMaxColor(), LampStyle::dimmed(Palette::MeterOver, 0.3));
+    // An unlit lamp is dimmed, but no further than its words can still be read.
+    const QColor unlit = status->silenceLamp(1)->getUnlitTextColor();
+    QVERIFY(unlit.red() < LampStyle::UnlitText.red());
+    QVERIFY(LampStyle::contrast(unlit, LampStyle::UnlitFace) >= 3.0);
+    // An over at night is as bright as by day.
+    QVERIFY(line->write(frameAt(10.0)));
+    QTRY_VERIFY(status->overLamp(0)->getLit());
+    QCOMPARE(shownColour(*window, status->overLamp(0)),
+             LampStyle::look(LampStyle::State::Over).lit);
 }
 
 ORVANE_TEST_MAIN(TestOnAir)

@@ -1,7 +1,8 @@
 // The rules behind the panel's trust-on-air lamps, each over times and levels the test
-// chooses: the link state, the peak mark, the over latch, the silence detector, and what a
-// hand-edited [display] group reads as.
+// chooses: the link state, the peak mark, the over latch, the silence detector, what the header
+// lamp shows of them, and what a hand-edited [display] group reads as.
 #include "dialogs/displaysettings.h"
+#include "onair/headerrule.h"
 #include "onair/linkwatch.h"
 #include "onair/overlatch.h"
 #include "onair/silencedetector.h"
@@ -28,6 +29,8 @@ private slots:
     void overLatch();
     void silence_data();
     void silence();
+    void headerShowsTheWorst_data();
+    void headerShowsTheWorst();
     void displaySettingsRead_data();
     void displaySettingsRead();
 };
@@ -218,6 +221,50 @@ void TestOnAirRules::silence()
 }
 
 // A [display] group written by hand: each line as it stands in the file, and what it reads as.
+void TestOnAirRules::headerShowsTheWorst_data()
+{
+    QTest::addColumn<bool>("inputChosen");
+    QTest::addColumn<LinkWatch::State>("link");
+    QTest::addColumn<QVector<qint64>>("silentMs"); // per pair, -1: no silence alarm
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("pair");
+
+    using S = LampStyle::State;
+    const QVector<qint64> none { -1, -1, -1 };
+    QTest::newRow("live, nothing silent") << true << LinkWatch::Live << none << int(S::Live) << -1;
+    QTest::newRow("live with dead air on the programme: not a plain LIVE")
+        << true << LinkWatch::Live << QVector<qint64> { 13000, -1, -1 } << int(S::Silence) << 0;
+    QTest::newRow("two pairs silent: the one silent longest")
+        << true << LinkWatch::Live << QVector<qint64> { 12000, -1, 40000 } << int(S::Silence)
+        << 2;
+    QTest::newRow("two pairs silent as long: the programme first")
+        << true << LinkWatch::Live << QVector<qint64> { 20000, 20000, -1 } << int(S::Silence)
+        << 0;
+    QTest::newRow("no data outranks silence")
+        << true << LinkWatch::NoData << QVector<qint64> { 13000, -1, -1 } << int(S::NoData)
+        << -1;
+    QTest::newRow("no link outranks no data") << true << LinkWatch::NoLink << none
+                                              << int(S::NoLink) << -1;
+    QTest::newRow("no input chosen: says so, not NO LINK")
+        << false << LinkWatch::NoLink << none << int(S::NoInput) << -1;
+    QTest::newRow("no input chosen outranks all")
+        << false << LinkWatch::Live << QVector<qint64> { 13000, 5000, -1 } << int(S::NoInput)
+        << -1;
+}
+
+void TestOnAirRules::headerShowsTheWorst()
+{
+    QFETCH(bool, inputChosen);
+    QFETCH(LinkWatch::State, link);
+    QFETCH(QVector<qint64>, silentMs);
+    QFETCH(int, state);
+    QFETCH(int, pair);
+    const HeaderRule::Worst worst
+        = HeaderRule::worst(inputChosen, link, { silentMs[0], silentMs[1], silentMs[2] });
+    QCOMPARE(int(worst.state), state);
+    QCOMPARE(worst.pair, pair);
+}
+
 void TestOnAirRules::displaySettingsRead_data()
 {
     QTest::addColumn<QString>("lines");

@@ -343,7 +343,8 @@ void TestPictures::redZoneBetweenFiveAndZero()
 }
 
 // The analog clock draws green ticks and white dots right up to its rim: every pixel that lies
-// wholly inside the circle that fills its square must be black.
+// wholly inside the circle that fills its square must be black, but for the ON AIR lamp's
+// window let into the dial.
 void TestPictures::clockDiscIsSolidBlackToItsRim()
 {
     QCOMPARE(panel.pixel(552, 290), qRgb(0, 0, 0));
@@ -355,7 +356,8 @@ void TestPictures::clockDiscIsSolidBlackToItsRim()
                                        std::abs(x + 1 - ClockCentre.x()));
             const double dy = std::max(std::abs(y - ClockCentre.y()),
                                        std::abs(y + 1 - ClockCentre.y()));
-            if (std::hypot(dx, dy) > DiscRadius - 0.1)
+            if (std::hypot(dx, dy) > DiscRadius - 0.1
+                || StatusLayout::OnAirLamp.adjusted(-3, -3, 3, 3).contains(x, y))
                 continue;
             const QRgb c = panel.pixel(x, y);
             QVERIFY2(c == qRgb(0, 0, 0),
@@ -363,8 +365,8 @@ void TestPictures::clockDiscIsSolidBlackToItsRim()
             ++checked;
         }
     }
-    // Nearly the whole disc, pi * 205^2, was looked at.
-    QVERIFY(checked > 131000);
+    // Nearly the whole disc, pi * 205^2, less the lamp's window, was looked at.
+    QVERIFY(checked > 123000);
 }
 
 // Outside the disc the clock's square shows the bezel, then bare metal in its corners.
@@ -397,7 +399,7 @@ void TestPictures::bands_data()
     QTest::addColumn<bool>("header");
     // Columns clear of the header's lettering and logo; 912 is behind the settings button,
     // whose symbol has a transparent ground.
-    for (int x : {14, 300, 440, 700, 912, 970})
+    for (int x : {14, 300, 740, 790, 912, 970})
         QTest::newRow(qPrintable(QStringLiteral("header at x %1").arg(x))) << x << true;
     // Behind each caption, the time label, and between them.
     for (int x : {14, 104, 180, 260, 552, 880, 970})

@@ -15,9 +15,11 @@
 #include "widgets/vexodigitalclock.h"
 #include "widgets/vexolamp.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -47,13 +49,15 @@ bool isRed(const QColor &c)
     return c.red() > 180 && c.green() < 80 && c.blue() < 80;
 }
 
-// The colour most of a lamp's pixels have: its lit window, whatever the legend.
-QColor lampColour(const QImage &image, const QRect &lamp)
+// The colour most of a lamp's pixels have: its lit window, whatever the legend. With
+// `inkOnly`, the colour of the words of a legend that stands on the black dial.
+QColor lampColour(const QImage &image, const QRect &lamp, bool inkOnly = false)
 {
     QMap<QRgb, int> counts;
     for (int y = lamp.top() + 2; y < lamp.bottom() - 1; ++y)
         for (int x = lamp.left() + 2; x < lamp.right() - 1; ++x)
-            ++counts[image.pixel(x, y)];
+            if (!inkOnly || qGray(image.pixel(x, y)) > 40)
+                ++counts[image.pixel(x, y)];
     QRgb best = 0;
     int most = -1;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
@@ -63,6 +67,15 @@ QColor lampColour(const QImage &image, const QRect &lamp)
         }
     }
     return QColor(best);
+}
+
+// The entry of the window's right-click menu that reads `text`, as the menu is built now.
+QAction *menuEntry(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
 }
 
 } // namespace
@@ -78,6 +91,8 @@ private slots:
     void endTimeMarkerAndTimeLeft();
     void syncLampFollowsTheKernel();
     void countDownFromKeyToTimeUp();
+    void countDownStopsFromTheMenu();
+    void onAirFromTheMenuAndTheSlot();
     void dialogsSetAndKeepThem();
     void unreadableEndTimeIsOffAndSaid();
 
@@ -177,19 +192,25 @@ void TestStudioClock::endTimeMarkerAndTimeLeft()
     // Ten minutes before, the time left shows under the date.
     setTime(QTime(14, 12, 30));
     QVERIFY(status->endLamp()->isVisible());
-    QCOMPARE(status->endLamp()->getText(), QStringLiteral("\u221210:00"));
+    QCOMPARE(status->endLamp()->getLabel(), QStringLiteral("END"));
+    QCOMPARE(status->endLamp()->getText(), QStringLiteral("10:00"));
 
     // Ten seconds before: the approach arc has run two thirds of the way back from the
     // marker, and the time left turns red.
     setTime(QTime(14, 22, 20));
     image = shot();
-    QCOMPARE(status->endLamp()->getText(), QStringLiteral("\u221200:10"));
+    QCOMPARE(status->endLamp()->getText(), QStringLiteral("00:10"));
     QVERIFY(isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 30))));
     QVERIFY(!isRed(image.pixelColor(facePoint(analog, window.get(), 99, marker - 80))));
-    QVERIFY(isRed(lampColour(image, status->endLamp()->geometry())));
+    QVERIFY(isRed(lampColour(image, status->endLamp()->geometry(), true)));
 
-    // Passed: no words until the next hour's last ten minutes.
+    // Passed: a join that was missed is counted up in red for a minute, then no words until
+    // the next hour's last ten minutes.
     setTime(QTime(14, 22, 31));
+    QVERIFY(status->endLamp()->isVisible());
+    QCOMPARE(status->endLamp()->getText(), QStringLiteral("+00:01"));
+    QVERIFY(isRed(lampColour(shot(), status->endLamp()->geometry(), true)));
+    setTime(QTime(14, 23, 35));
     QVERIFY(status->endLamp()->isHidden());
 }
 
@@ -215,7 +236,8 @@ void TestStudioClock::syncLampFollowsTheKernel()
     QCOMPARE(lamp->getText(), QStringLiteral("NOT SYNCED"));
     image = shot();
     c = lampColour(image, lamp->geometry());
-    QVERIFY2(c.red() > 200 && c.green() > 120 && c.blue() < 60, qPrintable(c.name()));
+    // Violet: no other state lights it, so it is never taken for a fault of the input.
+    QVERIFY2(c.blue() > 200 && c.red() > 120 && c.green() < 160, qPrintable(c.name()));
 
     // "Display settings..." can hide it.
     MainWindowTestAccess::displaySettings(*window).showClockSync = false;
@@ -234,19 +256,20 @@ void TestStudioClock::countDownFromKeyToTimeUp()
     QTest::keyClick(window.get(), Qt::Key_C);
     VexoLamp *lamp = status->countDownLamp();
     QVERIFY(lamp->isVisible());
-    QCOMPARE(lamp->getText(), QStringLiteral("3:00"));
+    QCOMPARE(lamp->getLabel(), QStringLiteral("COUNT"));
+    QCOMPARE(lamp->getText(), QStringLiteral("03:00"));
     // More than a minute to go: no arc yet.
     QCOMPARE(analog->getCountDownTime(), 0.0f);
 
     const qint64 start = QDateTime::currentMSecsSinceEpoch();
     elapsed = 157 * 1000;
     status->secondTick(start + 157 * 1000);
-    QCOMPARE(lamp->getText(), QStringLiteral("0:23"));
+    QCOMPARE(lamp->getText(), QStringLiteral("00:23"));
     QCOMPARE(analog->getCountDownTime(), 23.0f);
     // The system clock set back an hour: a second later, a second less to go.
     elapsed = 158 * 1000;
     status->secondTick(start - 3600 * 1000 + 158 * 1000);
-    QCOMPARE(lamp->getText(), QStringLiteral("0:22"));
+    QCOMPARE(lamp->getText(), QStringLiteral("00:22"));
 
     elapsed = 180 * 1000 + 1;
     status->secondTick(start + 180 * 1000 + 1);
@@ -260,10 +283,61 @@ void TestStudioClock::countDownFromKeyToTimeUp()
 
     // C again starts the last one anew, Esc ends it.
     QTest::keyClick(window.get(), Qt::Key_C);
-    QCOMPARE(lamp->getText(), QStringLiteral("3:00"));
+    QCOMPARE(lamp->getText(), QStringLiteral("03:00"));
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QVERIFY(lamp->isHidden());
     QVERIFY(!status->countDownActive());
+}
+
+// A running count-down can be stopped from the menu as well as with Esc; the entry is there
+// only while one runs.
+void TestStudioClock::countDownStopsFromTheMenu()
+{
+    const QString stop = QStringLiteral("Stop count-down");
+    MainWindowTestAccess::clockSettings(*window).countDownSeconds = 60;
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QVERIFY(!menuEntry(menu.get(), stop));
+
+    QTest::keyClick(window.get(), Qt::Key_C);
+    QVERIFY(status->countDownActive());
+    menu.reset(MainWindowTestAccess::createContextMenu(*window));
+    QAction *entry = menuEntry(menu.get(), stop);
+    QVERIFY(entry);
+    entry->trigger();
+    QVERIFY(!status->countDownActive());
+    QVERIFY(status->countDownLamp()->isHidden());
+}
+
+// ON AIR: a checkable menu entry, and one slot for whatever else drives it; the lamp on the
+// dial follows both, and a program started anew is not on air.
+void TestStudioClock::onAirFromTheMenuAndTheSlot()
+{
+    auto *lamp = window->findChild<VexoLamp *>(QStringLiteral("lamp_on_air"));
+    QVERIFY(lamp);
+    QVERIFY(!window->isOnAir());
+    QVERIFY(!isRed(lampColour(shot(), lamp->geometry())));
+
+    std::unique_ptr<QMenu> menu(MainWindowTestAccess::createContextMenu(*window));
+    QAction *entry = menuEntry(menu.get(), QStringLiteral("ON AIR"));
+    QVERIFY(entry);
+    QVERIFY(entry->isCheckable());
+    QVERIFY(!entry->isChecked());
+    entry->trigger();
+    QVERIFY(window->isOnAir());
+    QVERIFY(isRed(lampColour(shot(), lamp->geometry())));
+    QCOMPARE(lamp->getText(), QStringLiteral("ON AIR"));
+    menu.reset(MainWindowTestAccess::createContextMenu(*window));
+    QVERIFY(menuEntry(menu.get(), QStringLiteral("ON AIR"))->isChecked());
+
+    window->setOnAir(false);
+    QVERIFY(!window->isOnAir());
+    QVERIFY(!isRed(lampColour(shot(), lamp->geometry())));
+    window->setOnAir(true);
+    MainWindowTestAccess::writeSettings(*window);
+    menu.reset();
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    QVERIFY(!window->isOnAir());
 }
 
 // What the operator sets in the two dialogs takes effect at once and is kept in [clock],
@@ -271,7 +345,8 @@ void TestStudioClock::countDownFromKeyToTimeUp()
 void TestStudioClock::dialogsSetAndKeepThem()
 {
     ModalAnswer<CEndTimeDialog> end([](CEndTimeDialog *dialog) {
-        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_hourly"))->setChecked(true);
+        dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_hourly"))
+            ->setChecked(true);
         dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit_end_hourly"))
             ->setTime(QTime(0, 59, 50));
         dialog->findChild<QPushButton *>(QStringLiteral("pushButton_ok"))->click();
@@ -290,7 +365,7 @@ void TestStudioClock::dialogsSetAndKeepThem()
     MainWindowTestAccess::openCountDown(*window);
     QVERIFY(count.answered());
     QVERIFY(status->countDownActive());
-    QCOMPARE(status->countDownLamp()->getText(), QStringLiteral("3:00"));
+    QCOMPARE(status->countDownLamp()->getText(), QStringLiteral("03:00"));
 
     QSettings stored(OrvaneTest::isolatedSettings().settingsFile(), QSettings::IniFormat);
     // Only groups were added: the twelve top-level keys stay as they were.
@@ -318,7 +393,9 @@ void TestStudioClock::unreadableEndTimeIsOffAndSaid()
     const QLabel *problem = shown.findChild<QLabel *>(QStringLiteral("label_problem"));
     QVERIFY(problem);
     QVERIFY(!problem->isHidden());
-    QCOMPARE(problem->text(), QStringLiteral("end time unreadable, off"));
+    // After the hint of a display with no port chosen.
+    QVERIFY2(problem->text().endsWith(QStringLiteral(" - end time unreadable, off")),
+             qPrintable(problem->text()));
 
     ModalAnswer<CEndTimeDialog> end([](CEndTimeDialog *dialog) {
         dialog->findChild<QRadioButton *>(QStringLiteral("radioButton_end_daily"))->setChecked(true);
@@ -327,7 +404,7 @@ void TestStudioClock::unreadableEndTimeIsOffAndSaid()
     MainWindowTestAccess::openEndTime(shown);
     QVERIFY(end.answered());
     QVERIFY(shown.findChild<VexoAnalogClock *>()->getEndTime());
-    QVERIFY(problem->isHidden());
+    QVERIFY2(!problem->text().contains(QStringLiteral("end time")), qPrintable(problem->text()));
 }
 
 ORVANE_TEST_MAIN(TestStudioClock)

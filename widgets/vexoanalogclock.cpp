@@ -50,6 +50,7 @@ VexoAnalogClock::VexoAnalogClock(QWidget *parent)
     , CountDownSpacing(1)
     , CountDownColor(QColor(255, 0, 255, 255))
     , Driven(false)
+    , HandOutlineColor()
     , timer(nullptr)
     , clock(nullptr)
 {
@@ -232,6 +233,11 @@ void VexoAnalogClock::setCountDownColor(QColor value)
     assignAndRepaint(this, CountDownColor, value);
 }
 
+void VexoAnalogClock::setHandOutlineColor(QColor value)
+{
+    assignAndRepaint(this, HandOutlineColor, value);
+}
+
 void VexoAnalogClock::checkTime()
 {
     const QTime now = currentTime(clock);
@@ -277,6 +283,9 @@ int faceCoordinate(qint64 v)
     return int(qBound(qint64(std::numeric_limits<int>::min()), v,
                       qint64(std::numeric_limits<int>::max())));
 }
+
+// The width of a hand's outline, in face units.
+constexpr qreal HandOutlineWidth = 1.0;
 
 QPen facePen(const QColor &color, int width)
 {
@@ -361,8 +370,12 @@ QRegion VexoAnalogClock::secondStepRegion(int from, int to) const
             region += deviceBounds(QTransform(face).rotate(6.0 * i), dotBounds(DotSize));
     }
     if (Hands) {
+        // The outline reaches half its width beyond the triangle, and further at the tip.
+        const qreal outline = HandOutlineColor.isValid() ? HandOutlineWidth : 0.0;
         const QRectF hand
-            = handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength).boundingRect();
+            = QRectF(
+                  handTriangle(MinuteHandWidth, MinuteHandBorder, MinuteHandLength).boundingRect())
+                  .adjusted(-outline, -outline, outline, outline);
         for (int s : { from, to })
             region += deviceBounds(QTransform(face).rotate((s / 60.0 + minute) * 6.0), hand);
     }
@@ -452,7 +465,11 @@ void VexoAnalogClock::drawCountDown(QPainter &painter) const
 
 void VexoAnalogClock::drawHands(QPainter &painter) const
 {
-    painter.setPen(Qt::NoPen);
+    if (HandOutlineColor.isValid())
+        painter.setPen(
+            QPen(HandOutlineColor, HandOutlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    else
+        painter.setPen(Qt::NoPen);
 
     painter.setBrush(QBrush(HourHandColor, Qt::SolidPattern));
     painter.save();

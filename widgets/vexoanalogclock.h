@@ -11,9 +11,9 @@ class QTimer;
 class QTransform;
 
 // Studio clock face: hour and minute ticks, a ring of 60 second dots, two short triangular
-// hands near the rim, an optional end-time marker with a 15-second approach arc and an optional
-// count-down arc. It paints no background; everything it leaves out shows what lies beneath.
-// All lengths are in units of a 200 x 200 face scaled to the widget.
+// hands near the rim (outlined if asked), an optional end-time marker with a 15-second approach
+// arc and an optional count-down arc. It paints no background; everything it leaves out shows what
+// lies beneath. All lengths are in units of a 200 x 200 face scaled to the widget.
 class VexoAnalogClock : public QWidget
 {
     Q_OBJECT
@@ -50,6 +50,7 @@ class VexoAnalogClock : public QWidget
     Q_PROPERTY(int CountDownSpacing READ getCountDownSpacing WRITE setCountDownSpacing)
     Q_PROPERTY(QColor CountDownColor READ getCountDownColor WRITE setCountDownColor)
     Q_PROPERTY(bool Driven READ getDriven WRITE setDriven)
+    Q_PROPERTY(QColor HandOutlineColor READ getHandOutlineColor WRITE setHandOutlineColor)
 
 public:
     explicit VexoAnalogClock(QWidget *parent = nullptr);
@@ -126,6 +127,10 @@ public:
     // own ten-a-second poll rests. Off, the clock keeps its own time.
     bool getDriven() const { return Driven; }
     void setDriven(bool value);
+    // A line of this colour, a unit wide, round both hands, so that light hands stand clear of
+    // the ticks and dots they pass; none while the colour is invalid.
+    QColor getHandOutlineColor() const { return HandOutlineColor; }
+    void setHandOutlineColor(QColor value);
 
     int displayedHour() const { return hour; }
     int displayedMinute() const { return minute; }
@@ -190,6 +195,7 @@ private:
     int CountDownSpacing;
     QColor CountDownColor;
     bool Driven;
+    QColor HandOutlineColor;
 
     QTimer *timer;
     const ClockSource *clock;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -8,8 +9,11 @@ class QMouseEvent;
 class QPaintEvent;
 
 // A status lamp with its legend, as on a hardware panel: a rounded window that is dark when
-// unlit and filled with LitColor when lit, the text centred in it in the widget's font. It
-// reports a click, for lamps that the operator acknowledges by pressing them.
+// unlit and filled with LitColor when lit, the text centred in it in the widget's font. A text
+// too long for the lamp is cut where ElideMode says. A Label, when set, stands before the text
+// in LabelFont, on the same baseline: a word that says what a number counts. A transparent
+// LitColor leaves only the words, for legends that stand straight on a dial. It reports a
+// click, for lamps that the operator acknowledges by pressing them.
 class VexoLamp : public QWidget
 {
     Q_OBJECT
@@ -19,6 +23,9 @@ class VexoLamp : public QWidget
     Q_PROPERTY(QColor LitTextColor READ getLitTextColor WRITE setLitTextColor)
     Q_PROPERTY(QColor UnlitColor READ getUnlitColor WRITE setUnlitColor)
     Q_PROPERTY(QColor UnlitTextColor READ getUnlitTextColor WRITE setUnlitTextColor)
+    Q_PROPERTY(Qt::TextElideMode ElideMode READ getElideMode WRITE setElideMode)
+    Q_PROPERTY(QString Label READ getLabel WRITE setLabel)
+    Q_PROPERTY(QFont LabelFont READ getLabelFont WRITE setLabelFont)
 
 public:
     explicit VexoLamp(QWidget *parent = nullptr);
@@ -36,6 +43,15 @@ public:
     void setUnlitColor(const QColor &color);
     const QColor &getUnlitTextColor() const { return UnlitTextColor; }
     void setUnlitTextColor(const QColor &color);
+    Qt::TextElideMode getElideMode() const { return ElideMode; }
+    void setElideMode(Qt::TextElideMode mode);
+    const QString &getLabel() const { return Label; }
+    void setLabel(const QString &label);
+    const QFont &getLabelFont() const { return LabelFont; }
+    void setLabelFont(const QFont &font);
+
+    // The text as the lamp draws it at its present size and font: whole, or cut with "…".
+    QString shownText() const;
 
 signals:
     void clicked();
@@ -45,10 +61,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // The width the label takes before the text, with the space after it; 0 without a label.
+    int labelWidth() const;
+
     bool Lit;
     QString Text;
     QColor LitColor;
     QColor LitTextColor;
     QColor UnlitColor;
     QColor UnlitTextColor;
+    Qt::TextElideMode ElideMode;
+    QString Label;
+    QFont LabelFont;
 };

@@ -15,13 +15,19 @@ inline QByteArray frameOf(unsigned short first, unsigned short step = 1)
     return LevelFrame::encode(raw);
 }
 
+// A frame with the six meters at `db`, in frame order.
+inline QByteArray frameOfLevels(const QVector<double> &db)
+{
+    unsigned short raw[LevelFrame::Channels];
+    for (int i = 0; i < LevelFrame::Channels; ++i)
+        raw[i] = static_cast<unsigned short>((db.value(i) + 50.0) * 1000.0 + 0.5);
+    return LevelFrame::encode(raw);
+}
+
 // A frame with all six meters at `db`.
 inline QByteArray frameAt(double db)
 {
-    unsigned short raw[LevelFrame::Channels];
-    for (unsigned short &r : raw)
-        r = static_cast<unsigned short>((db + 50.0) * 1000.0 + 0.5);
-    return LevelFrame::encode(raw);
+    return frameOfLevels(QVector<double>(LevelFrame::Channels, db));
 }
 
 // The six levels, in dB, that a frame carries.

@@ -39,6 +39,10 @@ int FeedMonitor::open()
         serial = openLevelLine(options.serialDevice, QIODevice::ReadOnly, this, err);
         if (!serial)
             return Feed::ExitFailure;
+        // What waited in the port (a console that ran on into a closed port, often beginning
+        // with the last half of a frame) arrived before the watch began: counted, it would
+        // show as malformed bytes and a burst of hundreds of frames a second.
+        serial->clear(QSerialPort::Input);
         connect(serial, &QSerialPort::readyRead, this, &FeedMonitor::readSerial);
         connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
             // A vanished device keeps failing every read: report it once and stop.
