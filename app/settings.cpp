@@ -33,6 +33,10 @@ void MainWindow::readSettings()
 
     QSettings settings;
     SettingsStore::prepare(settings);
+    // A file there that cannot be read gives the defaults, and cannot be stored over either:
+    // say so now, not at the first write.
+    if (settings.status() == QSettings::AccessError)
+        setSettingsProblem(tr("settings file unreadable"));
     const auto text = [&settings](const char *key) {
         return SettingsStore::textFromValue(settings.value(QString::fromLatin1(key)));
     };

@@ -13,7 +13,10 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -477,36 +480,71 @@ void TestSettings::lockedStoreNeverStopsTheDisplay()
 void TestSettings::unusableFileIsNotOpened_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("said");
 
-    QTest::newRow("FIFO") << "fifo";
-    QTest::newRow("folder") << "folder";
-    QTest::newRow("link to a device") << "device";
+    QTest::newRow("FIFO") << "fifo"
+                          << "settings file unusable";
+    QTest::newRow("folder") << "folder"
+                            << "settings file unusable";
+    QTest::newRow("link to a device") << "device"
+                                      << "settings file unusable";
+    QTest::newRow("unreadable file") << "unreadable"
+                                     << "settings file unreadable";
 }
+
+namespace {
+
+// Root reads a file of mode 000; without these two capabilities it reads as its owner would.
+class FilePermissionsApply
+{
+public:
+    FilePermissionsApply()
+    {
+        ::syscall(SYS_capget, &header, saved);
+        __user_cap_data_struct without[2] = { saved[0], saved[1] };
+        without[0].effective
+            &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &header, without);
+    }
+    ~FilePermissionsApply() { ::syscall(SYS_capset, &header, saved); }
+
+private:
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved[2] {};
+};
+
+} // namespace
 
 // Opening a FIFO waits for a writer that never comes. Such a file is left alone: the window
 // comes up with the defaults, says why, and does not replace it.
 void TestSettings::unusableFileIsNotOpened()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, said);
 
     QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).path()));
     const QByteArray path = QFile::encodeName(settingsFile());
+    const QByteArray written("[General]\nlabelMeter1=Kept\n");
     if (kind == QLatin1String("fifo"))
         QCOMPARE(::mkfifo(path.constData(), 0600), 0);
     else if (kind == QLatin1String("folder"))
         QVERIFY(QDir().mkdir(settingsFile()));
-    else
+    else if (kind == QLatin1String("device"))
         QVERIFY(QFile::link(QStringLiteral("/dev/null"), settingsFile()));
+    else
+        QVERIFY(writeSettingsFile(written) && ::chmod(path.constData(), 0) == 0);
 
     {
+        FilePermissionsApply asOwner;
         MainWindow window;
         QCOMPARE(describe(MainWindowTestAccess::commSettings(window)),
                  describe(makeRecord(false, false, {})));
         QCOMPARE(captions(window), QStringList({ "Prog", "Sub", "CRM" }));
         const QLabel *problem = window.findChild<QLabel *>(QStringLiteral("label_problem"));
         QVERIFY(problem);
-        QCOMPARE(problem->text(), NoPortHint + QStringLiteral(" - settings file unusable"));
+        QCOMPARE(problem->text(), NoPortHint + QStringLiteral(" - ") + said);
         QCOMPARE(problem->textFormat(), Qt::PlainText);
+        MainWindowTestAccess::writeSettings(window);
     }
     struct stat info = {};
     QCOMPARE(::lstat(path.constData(), &info), 0);
@@ -514,8 +552,14 @@ void TestSettings::unusableFileIsNotOpened()
         QVERIFY(S_ISFIFO(info.st_mode));
     else if (kind == QLatin1String("folder"))
         QVERIFY(S_ISDIR(info.st_mode));
-    else
+    else if (kind == QLatin1String("device"))
         QVERIFY(S_ISLNK(info.st_mode));
+    else {
+        QVERIFY(S_ISREG(info.st_mode) && (info.st_mode & 0777) == 0);
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), written);
+    }
 }
 
 // A store that cannot be written (here its folder is a file; a full disk or a read-only
