@@ -502,8 +502,7 @@ public:
     {
         ::syscall(SYS_capget, &header, saved);
         __user_cap_data_struct without[2] = { saved[0], saved[1] };
-        without[0].effective
-            &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        without[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         ::syscall(SYS_capset, &header, without);
     }
     ~FilePermissionsApply() { ::syscall(SYS_capset, &header, saved); }
