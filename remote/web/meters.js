@@ -7,9 +7,13 @@ const FLOOR = -50, TOP = 5, FALL_DB_PER_S = 13.3, PEAK_HOLD_MS = 1500;
 const STALE_MS = 2000, SILENT_STREAM_MS = 20000, RETRY_MS = 2000;
 const MARKS = [-50, -40, -30, -20, -10, -5, 0, 5];
 const PAIRS = ['prog', 'sub', 'crm'];
-const COLOURS = { live: '#2fbf4a', no_data: '#e6a21a', no_link: '#d8262f', dark: '#2a2e34',
+// The panel's own colours, one to a state: blue for NO DATA, red for NO LINK and the alarms,
+// violet for a clock that is not synchronised, cyan for the end time's approach.
+const COLOURS = { live: '#00c440', no_data: '#1e64eb', no_link: '#d71414', dark: '#2a2e34',
   text: '#d8dce2', dim: '#7d848e', bar: '#38d05a', barHot: '#e8c62a', barOver: '#e3343c',
-  magenta: '#d24bd2', red: '#e3343c', amber: '#e6a21a' };
+  magenta: '#ff50ff', red: '#d71414', violet: '#b084ff', cyan: '#00c8ff' };
+// White words on the dark faces, black on the light ones, as on the panel.
+const WHITE_INK = new Set([COLOURS.no_data, COLOURS.no_link, COLOURS.red]);
 
 const canvas = document.getElementById('panel');
 const ctx = canvas.getContext('2d');
@@ -42,7 +46,7 @@ function displayTime() {
 
 function clockText(seconds) {
   const h = Math.floor(seconds / 3600), m = Math.floor(seconds / 60) % 60, s = seconds % 60;
-  return h > 0 ? `${h}:${pad(m)}:${pad(s)}` : `${m}:${pad(s)}`;
+  return h > 0 ? `${h}:${pad(m)}:${pad(s)}` : `${pad(m)}:${pad(s)}`;
 }
 
 function endTimeLeft() {
@@ -159,7 +163,7 @@ function lamp(x, y, w, h, colour, text, lit) {
   ctx.fillStyle = lit ? colour : COLOURS.dark;
   roundRect(x, y, w, h, h * 0.25);
   ctx.fill();
-  ctx.fillStyle = lit ? '#111' : COLOURS.dim;
+  ctx.fillStyle = lit ? (WHITE_INK.has(colour) ? '#fff' : '#111') : COLOURS.dim;
   ctx.font = `bold ${Math.round(h * 0.5)}px sans-serif`;
   ctx.textAlign = 'center';
   ctx.textBaseline = 'middle';
@@ -279,9 +283,10 @@ function drawMeters(box, unit) {
     lamp(px + (pairW - lampW) / 2, below + unit * 1.5, lampW, unit * 1.6, COLOURS.red,
       over ? `OVER ${pair.over.count}×` : 'OVER', over);
     const silent = pair && pair.silence.active;
-    let silenceText = 'SILENCE';
-    if (silent && pair.silence.since_ms) silenceText += ` ${Math.max(0, Math.floor((displayNow() - pair.silence.since_ms) / 1000))} s`;
-    lamp(px + (pairW - lampW) / 2, below + unit * 3.5, lampW, unit * 1.6, COLOURS.amber, silenceText, silent);
+    // A pair that is not watched says so, rather than an unlit SILENCE read as "no silence".
+    let silenceText = pair && pair.silence.watched === false ? 'NOT WATCHED' : 'SILENCE';
+    if (silent && pair.silence.since_ms) silenceText += ` ${clockText(Math.max(0, Math.floor((displayNow() - pair.silence.since_ms) / 1000)))}`;
+    lamp(px + (pairW - lampW) / 2, below + unit * 3.5, lampW, unit * 1.6, COLOURS.red, silenceText, silent);
   }
   ctx.font = `${Math.round(unit * 0.75)}px sans-serif`;
 }
@@ -299,22 +304,22 @@ function drawClock(box, unit) {
   ctx.fillStyle = COLOURS.dim;
   ctx.fillText(t.date, cx, box.y + box.h * 0.3 + size * 0.8);
   if (state && state.clock) {
-    ctx.fillStyle = state.clock.synchronised ? COLOURS.live : COLOURS.amber;
+    ctx.fillStyle = state.clock.synchronised ? COLOURS.live : COLOURS.violet;
     ctx.fillText(state.clock.legend || (state.clock.synchronised ? 'SYNC' : 'NOT SYNCED'), cx, box.y + box.h * 0.3 - size * 0.85);
   }
   let line = box.y + box.h * 0.3 + size * 1.5;
   ctx.font = `bold ${Math.round(size * 0.45)}px sans-serif`;
   const end = endTimeLeft();
   if (end >= 0 && end <= 600) {
-    ctx.fillStyle = end <= 15 ? COLOURS.red : COLOURS.amber;
-    ctx.fillText(`\u2212${clockText(end)}`, cx, line);
+    ctx.fillStyle = end <= 15 ? COLOURS.red : COLOURS.cyan;
+    ctx.fillText(`END ${clockText(end)}`, cx, line);
     line += size * 0.6;
   }
   if (state && state.countdown.state !== 'idle') {
     let text = 'TIME UP';
     if (state.countdown.state === 'running') {
       const left = Math.max(0, Math.round((state.countdown.ends_ms - displayNow()) / 1000));
-      text = left > 0 ? clockText(left) : 'TIME UP';
+      text = left > 0 ? `COUNT ${clockText(left)}` : 'TIME UP';
     }
     ctx.fillStyle = text === 'TIME UP' ? COLOURS.red : COLOURS.magenta;
     if (text !== 'TIME UP' || Math.floor(performance.now() / 500) % 2 === 0) ctx.fillText(text, cx, line);
