@@ -1,12 +1,15 @@
 #pragma once
 
 #include "comm/framestream.h"
+#include "comm/distributionrules.h"
 #include "comm/release.h"
 #include "dialogs/clocksettings.h"
 #include "dialogs/comm_st.h"
 #include "dialogs/displaysettings.h"
+#include "dialogs/distributionsettings.h"
 #include "walldisplay/fullscreen.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QRect>
 #include <QSize>
@@ -21,6 +24,7 @@ class SecondTicker;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
+class QNetworkDatagram;
 class QLabel;
 class QPaintEvent;
 class QPixmap;
@@ -119,11 +123,26 @@ private:
     // The window's right-click menu; the caller owns it.
     QMenu *createContextMenu();
     void bindClientSocket();
+    // Where frames go on and what a client takes (comm/distribution.cpp): the server's socket
+    // on the chosen interface with its TTL, the client's group and servers.
+    void setupDistribution();
+    void prepareSender();
+    void prepareListener();
+    void joinGroup();
+    void rejoinGroupIfDue();
+    void forwardFrame(const unsigned char *frame);
+    void sendHeartbeat();
+    void sendToPlant(const QByteArray &datagram);
+    // Whether the datagram is one the client takes (a frame it used or passed over for the
+    // other server, or a heartbeat); false for what it refuses.
+    bool takeDatagram(const QNetworkDatagram &datagram);
+    qint64 distributionNow() const;
     // What the operator must know: the serial or the UDP input does not work (empty: it does),
     // or the settings cannot be stored. Short reasons, shown together in the header band.
     void setSerialProblem(const QString &text);
     void setUdpProblem(const QString &text);
     void setSettingsProblem(const QString &text);
+    void setDistributionProblem(const QString &text);
     void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
@@ -157,6 +176,13 @@ private:
     int releasePaceMs;
     comm_st commSettings;
     QUdpSocket *udpSocket;
+    DistributionSettings distributionSettings;
+    Distribution::Listen listening;
+    Distribution::Rejoin rejoin;
+    Distribution::BackupSwitch backupSwitch;
+    QElapsedTimer distributionClock;
+    QStringList joinedInterfaces;
+    qint64 lastGroupDatagramMs = -1;
 
     // The link lamp, peak marks, over and silence lamps, and what the operator set for them.
     OnAirStatus *onAir;
@@ -187,6 +213,7 @@ private:
     QString serialErrorText;
     QString udpProblem;
     QString settingsProblem;
+    QString distributionProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
 

@@ -22,6 +22,7 @@ void MainWindow::readSettings()
         // Nothing stored can be read: everything is as on a machine where the program never ran.
         setSettingsProblem(tr("settings file unusable"));
         commSettings = comm_st();
+        distributionSettings = DistributionSettings();
         const std::array<myLabel *, 3> labels = captions();
         const std::array<QString, 3> fallbacks = defaultCaptions();
         for (std::size_t i = 0; i < labels.size(); ++i)
@@ -55,6 +56,7 @@ void MainWindow::readSettings()
                      settings.value(QStringLiteral("geometry")).toByteArray());
     displaySettings = DisplaySettings::read(settings);
     clockSettings = ClockSettings::read(settings);
+    distributionSettings = DistributionSettings::read(settings);
 }
 
 bool MainWindow::writeSettings(int lockWaitMs)
@@ -92,6 +94,7 @@ bool MainWindow::writeSettings(int lockWaitMs)
         settings.setValue(QString::fromLatin1(CaptionKeys[i]), labels[i]->text());
     displaySettings.write(settings);
     clockSettings.write(settings);
+    distributionSettings.write(settings);
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         setSettingsProblem(tr("settings not saved"));

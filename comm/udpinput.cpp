@@ -1,10 +1,12 @@
 #include "app/mainwindow.h"
 
+#include "comm/distributionrules.h"
 #include "comm/levelframe.h"
 #include "comm/udprules.h"
 #include "onair/onairstatus.h"
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QSerialPort>
 #include <QTimer>
 #include <QUdpSocket>
@@ -34,6 +36,7 @@ void MainWindow::setupCommunication()
             udpSocket->close();
             udpSocket = new QUdpSocket(this);
         }
+        setupDistribution();
         return;
     }
 
@@ -47,6 +50,7 @@ void MainWindow::setupCommunication()
             setUdpProblem(tr("no port"));
         else if (!udpSocket->bind(hostFromText(commSettings.server_host), port))
             setUdpProblem(tr("port %1: %2").arg(port).arg(udpSocket->errorString()));
+        setupDistribution();
         return;
     }
 
@@ -54,6 +58,7 @@ void MainWindow::setupCommunication()
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (")
                    + QString::number(portNumberFromText(commSettings.client_port))
                    + QStringLiteral(")"));
+    setupDistribution();
     bindClientSocket();
 }
 
@@ -68,10 +73,17 @@ void MainWindow::bindClientSocket()
         return;
     }
     // Another program may hold the port for a while; the display takes it when it is free.
-    if (udpSocket->bind(QHostAddress::Any, port)) {
+    // Bound to IPv4 alone to join an IPv4 group, and shared, so that the machine's other
+    // programs may listen to the group as well.
+    const bool ipv4
+        = hostFromText(commSettings.client_host).protocol() == QAbstractSocket::IPv4Protocol;
+    if (udpSocket->bind(ipv4 ? QHostAddress(QHostAddress::AnyIPv4)
+                             : QHostAddress(QHostAddress::Any),
+                        port, QUdpSocket::ShareAddress)) {
         udpRetryTimer.stop();
         setUdpProblem(QString());
         onAir->inputOpened(udpName);
+        joinGroup();
         return;
     }
     setUdpProblem(tr("port %1 in use").arg(port));
@@ -82,11 +94,10 @@ void MainWindow::bindClientSocket()
 
 void MainWindow::udpReceive()
 {
-    const QHostAddress server = hostFromText(commSettings.client_host);
     for (int handled = 0; handled < MaxDatagramsPerWakeUp && udpSocket->hasPendingDatagrams();
          ++handled) {
         const qint64 size = udpSocket->pendingDatagramSize();
-        if (size != LevelFrame::Size) {
+        if (size != LevelFrame::Size && size != Distribution::Heartbeat::Size) {
             // Drop it without reading it into memory; a negative size means the queue
             // emptied under us.
             if (size < 0)
@@ -95,13 +106,7 @@ void MainWindow::udpReceive()
             onAir->datagramRefused();
             continue;
         }
-        unsigned char frame[LevelFrame::Size];
-        QHostAddress sender;
-        const qint64 read
-            = udpSocket->readDatagram(reinterpret_cast<char *>(frame), sizeof frame, &sender);
-        if (acceptsDatagram(read, sender, server))
-            updateMeters(frame);
-        else
+        if (!takeDatagram(udpSocket->receiveDatagram(size)))
             onAir->datagramRefused();
     }
 }

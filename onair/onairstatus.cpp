@@ -116,6 +116,31 @@ void OnAirStatus::frameAccepted(const double *levels)
     }
 }
 
+void OnAirStatus::setServerExpected(bool expected)
+{
+    watch.setServerExpected(expected);
+    showLink(now(), Show::Again);
+}
+
+void OnAirStatus::serverHeard()
+{
+    watch.serverHeard(now());
+    showLink(now());
+}
+
+void OnAirStatus::setFollowingBackup(bool backup)
+{
+    if (followingBackup == backup)
+        return;
+    followingBackup = backup;
+    showLink(now(), Show::Again);
+}
+
+void OnAirStatus::setLinkNote(const QString &note)
+{
+    linkNote = note;
+}
+
 bool OnAirStatus::tick(const double *targets)
 {
     const qint64 t = now();
@@ -155,8 +180,10 @@ QString OnAirStatus::linkLegend() const
     const qint64 t = now();
     switch (watch.state(t)) {
     case LinkWatch::Live:
-        return tr("LIVE");
+        return followingBackup ? tr("LIVE BACKUP") : tr("LIVE");
     case LinkWatch::NoData:
+        if (watch.serverSilent(t))
+            return tr("NO SERVER %1").arg(duration(watch.silentForMs(t)));
         return tr("NO DATA %1").arg(duration(watch.silentForMs(t)));
     case LinkWatch::NoLink:
         break;
@@ -174,38 +201,53 @@ QString OnAirStatus::linkReport() const
                             .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
                    .arg(static_cast<double>(t - watch.lastFrameMs()) / 1000.0, 0, 'f', 1);
     }
-    return tr("Input: %1\nFrames accepted: %2\nBytes dropped by the deframer: %3\n"
-              "Datagrams refused: %4\nLast frame: %5\nNo data after: %6 s")
-        .arg(inputName.isEmpty() ? tr("none") : inputName)
-        .arg(watch.framesAccepted())
-        .arg(dropped)
-        .arg(refused)
-        .arg(last)
-        .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+    QString report = tr("Input: %1\nFrames accepted: %2\nBytes dropped by the deframer: %3\n"
+                        "Datagrams refused: %4\nLast frame: %5\nNo data after: %6 s")
+                         .arg(inputName.isEmpty() ? tr("none") : inputName)
+                         .arg(watch.framesAccepted())
+                         .arg(dropped)
+                         .arg(refused)
+                         .arg(last)
+                         .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+    if (followingBackup)
+        report += tr("\nFollowing the backup server");
+    if (!linkNote.isEmpty())
+        report += QLatin1Char('\n') + linkNote;
+    return report;
 }
 
 void OnAirStatus::showLink(qint64 t, Show show)
 {
     const LinkWatch::State state = watch.state(t);
     const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
-    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds)
+    const bool serverSilent = watch.serverSilent(t);
+    const bool backup = followingBackup && state == LinkWatch::Live;
+    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds
+        && serverSilent == shownServerSilent && backup == shownBackup)
         return;
-    const bool stateChanged = show == Show::Again || state != shownState;
+    const bool stateChanged = show == Show::Again || state != shownState
+        || serverSilent != shownServerSilent || backup != shownBackup;
     shownState = state;
     shownSeconds = seconds;
+    shownServerSilent = serverSilent;
+    shownBackup = backup;
 
     link_->setText(linkLegend());
     if (!stateChanged)
         return;
     using namespace LampStyle;
-    const QColor colour = state == LinkWatch::Live ? Green
-        : state == LinkWatch::NoData               ? Amber
-                                                   : DarkRed;
-    const QColor text = state == LinkWatch::NoLink ? White : Black;
+    const QColor colour = backup     ? Blue
+        : state == LinkWatch::Live   ? Green
+        : serverSilent               ? Purple
+        : state == LinkWatch::NoData ? Amber
+                                     : DarkRed;
+    const QColor text = state == LinkWatch::NoLink || serverSilent || backup ? White : Black;
     setColours(link_, colour, text);
     for (const Pair &pair : pairs) {
         pair.mark->setVisible(state != LinkWatch::Live);
-        pair.mark->setText(state == LinkWatch::NoLink ? tr("NO LINK") : tr("NO DATA"));
+        pair.mark->setText(state == LinkWatch::NoLink ? tr("NO LINK")
+                               : serverSilent         ? tr("NO SERVER")
+                                                      : tr("NO DATA"));
         setColours(pair.mark, colour, text);
     }
 }

@@ -21,6 +21,8 @@ const QColor Orange(255, 150, 0); // silence
 const QColor Red(235, 22, 22); // over, the end time close, time up
 const QColor DarkRed(222, 28, 28); // no link
 const QColor Magenta(255, 0, 255); // counting down
+const QColor Blue(20, 110, 230); // live from the backup server
+const QColor Purple(130, 40, 170); // no server heard
 const QColor Black(0, 0, 0);
 const QColor White(255, 255, 255);
 
