@@ -180,6 +180,7 @@ private:
     Distribution::Listen listening;
     Distribution::Rejoin rejoin;
     Distribution::BackupSwitch backupSwitch;
+    Distribution::Source followedSource = Distribution::Source::Main;
     QElapsedTimer distributionClock;
     QStringList joinedInterfaces;
     qint64 lastGroupDatagramMs = -1;

@@ -104,6 +104,7 @@ void MainWindow::setupDistribution()
     joinedInterfaces.clear();
     setDistributionProblem(QString());
     backupSwitch.reset();
+    followedSource = Distribution::Source::Main;
     lastGroupDatagramMs = -1;
     onAir->setServerExpected(false);
     onAir->setFollowingBackup(false);
@@ -271,12 +272,14 @@ bool MainWindow::takeDatagram(const QNetworkDatagram &datagram)
     }
     if (payload.size() != LevelFrame::Size)
         return false;
-    const Distribution::Source before = backupSwitch.following(now);
     const bool use = listening.backup.isNull() ? source == Distribution::Source::Main
                                                : backupSwitch.frame(source, now);
-    const Distribution::Source after = backupSwitch.following(now);
-    if (!listening.backup.isNull() && before != after) {
-        const bool toBackup = after == Distribution::Source::Backup;
+    // The rule may switch on a frame or on the time alone: what counts is a change from what
+    // was last said.
+    const Distribution::Source followed = backupSwitch.following(now);
+    if (!listening.backup.isNull() && followed != followedSource) {
+        followedSource = followed;
+        const bool toBackup = followed == Distribution::Source::Backup;
         qCInfo(lcDistribution, "following the %s server %s", toBackup ? "backup" : "main",
                qPrintable((toBackup ? listening.backup : listening.server).toString()));
         onAir->setFollowingBackup(toBackup);

@@ -140,6 +140,11 @@ bool Rejoin::due(qint64 nowMs, qint64 silentMs, bool interfaceUp) const
 
 bool BackupSwitch::frame(Source source, qint64 nowMs)
 {
+    // Frames after a time when neither server was live: the console itself was quiet, or the
+    // client just started.
+    if (source != Source::None && !live(lastMain, anyMain, nowMs)
+        && !live(lastBackup, anyBackup, nowMs))
+        resumedAt = nowMs;
     if (source == Source::Main) {
         if (!live(lastMain, anyMain, nowMs))
             mainLiveSince = nowMs;
@@ -170,12 +175,12 @@ void BackupSwitch::reset()
 
 void BackupSwitch::update(qint64 nowMs)
 {
-    if (startedAt < 0)
-        startedAt = nowMs;
-    // A main not heard yet gets the stale time from the start, as if it had just sent: a
-    // client that hears the backup first must not settle on it for the next 10 s.
-    const bool mainLive
-        = live(lastMain, anyMain, nowMs) || (!anyMain && nowMs - startedAt < stale);
+    if (resumedAt < 0)
+        return;
+    // When frames come again after both servers were quiet, the main gets the stale time as if
+    // it had just sent: a client that hears the backup first must not settle on it for 10 s.
+    const bool mainPending = (!anyMain || lastMain < resumedAt) && nowMs - resumedAt < stale;
+    const bool mainLive = live(lastMain, anyMain, nowMs) || mainPending;
     if (followed == Source::Main) {
         if (!mainLive && live(lastBackup, anyBackup, nowMs))
             followed = Source::Backup;

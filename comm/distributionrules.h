@@ -127,7 +127,8 @@ private:
 
 // Which server a client follows when it knows a backup. It follows the main while the main is
 // live; when the main goes stale and the backup is live it takes the backup; it goes back to
-// the main once the main has been live again, without a gap, for 10 s.
+// the main once the main has been live again, without a gap, for 10 s. When both were quiet
+// (the console paused), the main has the stale time to speak first.
 class BackupSwitch
 {
 public:
@@ -149,7 +150,8 @@ private:
     qint64 lastBackup = 0;
     // Since when the main has been live without a gap; valid while it is.
     qint64 mainLiveSince = 0;
-    qint64 startedAt = -1;
+    // The first frame after neither server was live; -1 before any.
+    qint64 resumedAt = -1;
     bool anyMain = false;
     bool anyBackup = false;
     Source followed = Source::Main;

@@ -279,6 +279,13 @@ void TestDistributionRules::backupSwitch_data()
 
     QTest::newRow("main alone") << "0-20000" << "" << "100:M 5000:M 20000:M";
     QTest::newRow("backup alone from the start") << "" << "0-5000" << "0:M 999:M 1000:B 5000:B";
+    QTest::newRow("both quiet, the backup speaks first: the main keeps its place")
+        << "0-2000,5250-9000" << "0-2000,5000-9000" << "5100:M 6000:M 9000:M";
+    QTest::newRow("both quiet, only the backup comes back")
+        << "0-2000" << "0-2000,5000-9000" << "5900:M 6000:B";
+    // Asked long before any frame (a heartbeat came first): the wait starts with the frames.
+    QTest::newRow("frames start late") << "20000-30000" << "20000-30000"
+                                       << "5000:M 20000:M 25000:M";
     QTest::newRow("main stale, backup live: on the backup within the stale time")
         << "0-2000" << "0-20000" << "2000:M 2900:M 3000:B 10000:B";
     QTest::newRow("main back: 10 s live before returning")
