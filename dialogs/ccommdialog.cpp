@@ -114,6 +114,7 @@ CCommDialog::CCommDialog(QWidget *parent, comm_st *record,
 
     on_checkBox_useudp_toggled(ui->checkBox_useudp->isChecked());
     shownSerialPort = ui->comboBox_serial->currentText();
+    shownNic = ui->comboBox_nic->currentText();
 
     // What the display will do is said again whenever a field that decides it changes.
     for (QLineEdit *edit : { ui->lineEdit_server_port, ui->lineEdit_group, ui->lineEdit_unicast })
@@ -197,9 +198,9 @@ bool CCommDialog::distributionIsValid()
         const Distribution::TargetList list
             = Distribution::unicastTargetsFromText(d.unicast, portFromText(shown.server_port));
         if (!list.error.isEmpty())
-            return refuse(tr("Unicast to: %1.").arg(list.error));
+            return refuse(tr("Unicast: %1.").arg(list.error));
         if (list.targets.isEmpty())
-            return refuse(tr("Unicast to: the list is empty; name at least one host[:port]."));
+            return refuse(tr("Unicast: the list is empty; name at least one host[:port]."));
     }
     if (client && !d.backupHost.trimmed().isEmpty()) {
         const QHostAddress backup = hostFromText(d.backupHost.trimmed());
@@ -252,7 +253,12 @@ void CCommDialog::saveSettings()
 {
     if (!settings)
         return;
-    settings->server_host = ui->comboBox_nic->currentText();
+    // The interface too is written only when chosen, or when a server would otherwise have none:
+    // one that is down or unplugged stays the operator's choice.
+    const QString nic = ui->comboBox_nic->currentText();
+    if (nic != shownNic
+        || (settings->server_host.isEmpty() && ui->radioButton_server->isChecked()))
+        settings->server_host = nic;
     settings->server_port = ui->lineEdit_server_port->text();
     settings->client_host = ui->lineEdit_client_host->text();
     settings->client_port = ui->lineEdit_client_port->text();

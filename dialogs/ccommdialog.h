@@ -50,4 +50,5 @@ private:
     DistributionSettings *distribution;
     // The serial entry as the dialog opened: unchanged, it leaves the stored port alone.
     QString shownSerialPort;
+    QString shownNic;
 };

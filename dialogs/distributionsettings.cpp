@@ -51,7 +51,7 @@ QString DistributionSettings::forwardingSummary(const comm_st &comm) const
     const quint16 port = portFromText(comm.server_port);
     const QString lead = comm.use_udp
         ? tr("Forwards every serial frame")
-        : tr("Forwards every serial frame although UDP is off (the server role is kept)");
+        : tr("Forwards every serial frame (UDP is off, the server role kept)");
     if (port == 0)
         return tr("Forwards nothing: the server has no port.");
     const QString from = hostFromText(comm.server_host).isNull()

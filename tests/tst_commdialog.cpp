@@ -703,7 +703,8 @@ void TestCommDialog::okOnPtyKeepsDisplayOnAirAndFileAsItWas()
 
     QFile file(settingsFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    // Line by line, so that a difference names its key.
+    QCOMPARE(file.readAll().split('\n'), before.split('\n'));
 }
 
 void TestCommDialog::interfaceOrder_data()

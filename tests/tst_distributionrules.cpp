@@ -366,7 +366,7 @@ void TestDistributionRules::forwardingSummary_data()
         << "Forwards every serial frame: to group 239.194.77.1:7000 with TTL 1, from 10.77.0.1.";
     QTest::newRow("server role kept, UDP off, broadcast")
         << false << true << "7000" << Mode::Broadcast << QString()
-        << "Forwards every serial frame although UDP is off (the server role is kept): "
+        << "Forwards every serial frame (UDP is off, the server role kept): "
            "broadcast to 255.255.255.255:7000, from 10.77.0.1.";
     QTest::newRow("both") << true << true << "7000" << Mode::Both << QString()
                           << "Forwards every serial frame: broadcast to 255.255.255.255:7000 and "
