@@ -80,6 +80,11 @@ void MainWindow::secondTick()
     // Whatever flashes is lit now, with the new second, and goes dark halfway through it.
     onAir->setFlashPhase(true);
     clockStatus->setFlashPhase(true);
+    // The server's heartbeat and the client's fresh join ride on this wake: no new one.
+    if (commSettings.is_server)
+        sendHeartbeat();
+    else
+        rejoinGroupIfDue();
     // The link lamp's NO DATA count and the silence lamps show whole seconds: while the meters
     // rest there is no release tick to move them on, so this wake does.
     if (releaseTimer && !releaseTimer->isActive() && onAir->tick(meterLevels))

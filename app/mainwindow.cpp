@@ -276,7 +276,7 @@ void MainWindow::storeAtExit()
 
 void MainWindow::openSettings()
 {
-    commDialog = new CCommDialog(this, &commSettings);
+    commDialog = new CCommDialog(this, &commSettings, &distributionSettings);
     const bool accepted = commDialog->exec() == QDialog::Accepted;
     // A studio machine may be switched off at the wall: keep the new choice at once.
     if (accepted)

@@ -3,14 +3,17 @@
 #include "app/settingsstore.h"
 #include "comm/framestream.h"
 #include "comm/readpause.h"
+#include "comm/distributionrules.h"
 #include "comm/release.h"
 #include "comm/ticklevels.h"
 #include "dialogs/clocksettings.h"
 #include "dialogs/comm_st.h"
 #include "dialogs/displaysettings.h"
 #include "dialogs/remotesettings.h"
+#include "dialogs/distributionsettings.h"
 #include "walldisplay/fullscreen.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QRect>
 #include <QSize>
@@ -26,6 +29,7 @@ class SecondTicker;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
+class QNetworkDatagram;
 class QLabel;
 class QPaintEvent;
 class QPixmap;
@@ -166,11 +170,26 @@ private:
     // The window's right-click menu; the caller owns it.
     QMenu *createContextMenu();
     void bindClientSocket();
+    // Where frames go on and what a client takes (comm/distribution.cpp): the server's socket
+    // on the chosen interface with its TTL, the client's group and servers.
+    void setupDistribution();
+    void prepareSender();
+    void prepareListener();
+    void joinGroup();
+    void rejoinGroupIfDue();
+    void forwardFrame(const unsigned char *frame);
+    void sendHeartbeat();
+    void sendToPlant(const QByteArray &datagram);
+    // Whether the datagram is one the client takes (a frame it used or passed over for the
+    // other server, or a heartbeat); false for what it refuses.
+    bool takeDatagram(const QNetworkDatagram &datagram);
+    qint64 distributionNow() const;
     // What the operator must know: the serial or the UDP input does not work (empty: it does),
     // or the settings cannot be stored. Short reasons, shown together in the header band.
     void setSerialProblem(const QString &text);
     void setUdpProblem(const QString &text);
     void setSettingsProblem(const QString &text);
+    void setDistributionProblem(const QString &text);
     void setProblem(QString &problem, const QString &text);
     void showProblems();
     void placeProblemLabel();
@@ -224,6 +243,14 @@ private:
     int releasePaceMs;
     comm_st commSettings;
     QUdpSocket *udpSocket;
+    DistributionSettings distributionSettings;
+    Distribution::Listen listening;
+    Distribution::Rejoin rejoin;
+    Distribution::BackupSwitch backupSwitch;
+    Distribution::Source followedSource = Distribution::Source::Main;
+    QElapsedTimer distributionClock;
+    QStringList joinedInterfaces;
+    qint64 lastGroupDatagramMs = -1;
 
     // The link lamp, peak marks, over and silence lamps, and what the operator set for them.
     OnAirStatus *onAir;
@@ -260,6 +287,7 @@ private:
     QString remoteProblem;
     // A stored end time that could not be read, and was turned off, until one is set.
     QString endTimeProblem;
+    QString distributionProblem;
     // Made only when there is something to say, so that a working display has nothing more.
     QLabel *problemLabel;
 

@@ -53,7 +53,8 @@ void MainWindow::setProblem(QString &problem, const QString &text)
 void MainWindow::showProblems()
 {
     // The input's reasons first, then the settings'.
-    const QString input = joinedNonEmpty({ serialProblem, udpProblem }, QStringLiteral(", "));
+    const QString input
+        = joinedNonEmpty({ serialProblem, udpProblem, distributionProblem }, QStringLiteral(", "));
     const QString stored
         = joinedNonEmpty({ settingsProblem, endTimeProblem }, QStringLiteral(", "));
     const QString text = joinedNonEmpty({ input, stored, remoteProblem }, QStringLiteral(" - "));

@@ -93,12 +93,12 @@ void MainWindow::setupRemote()
 void MainWindow::applyRemote()
 {
     QString error;
-    const bool listening = remote->apply(remoteSettings, &error);
+    const bool serving = remote->apply(remoteSettings, &error);
     // The header band has room for a few words; the whole reason goes to the journal.
     if (!remoteSettings.fault.isEmpty()) {
         setRemoteProblem(tr("remote access off"));
         qWarning("Remote access off: %s", qPrintable(remoteSettings.fault));
-    } else if (!listening) {
+    } else if (!serving) {
         setRemoteProblem(tr("remote access failed"));
         qWarning("Remote access: %s", qPrintable(error));
     } else {

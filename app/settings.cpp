@@ -23,6 +23,7 @@ void MainWindow::readSettings()
         setSettingsProblem(tr("settings file unusable"));
         commSettings = comm_st();
         remoteSettings = RemoteSettings();
+        distributionSettings = DistributionSettings();
         const std::array<myLabel *, 3> labels = captions();
         const std::array<QString, 3> fallbacks = defaultCaptions();
         for (std::size_t i = 0; i < labels.size(); ++i)
@@ -61,6 +62,7 @@ void MainWindow::readSettings()
                      settings.value(QStringLiteral("geometry")).toByteArray());
     displaySettings = DisplaySettings::read(settings);
     remoteSettings = RemoteSettings::read(settings);
+    distributionSettings = DistributionSettings::read(settings);
     bool endUnreadable = false;
     clockSettings = ClockSettings::read(settings, &endUnreadable);
     if (endUnreadable)
@@ -85,6 +87,7 @@ SettingsStore::Values MainWindow::heldSettings()
             settings.setValue(QString::fromLatin1(CaptionKeys[i]), labels[i]->text());
         displaySettings.write(settings);
         clockSettings.write(settings);
+        distributionSettings.write(settings);
         // A group read with a fault stays as the operator wrote it, to be mended there or in the
         // dialog, rather than be overwritten with what it fell back to.
         if (remoteSettings.fault.isEmpty())

@@ -1,12 +1,8 @@
 #include "app/mainwindow.h"
 #include "comm/levelframe.h"
-#include "comm/udprules.h"
 #include "diagnostics/trace.h"
 #include "onair/onairstatus.h"
 #include "remote/remotecontrol.h"
-
-#include <QHostAddress>
-#include <QUdpSocket>
 
 void MainWindow::updateMeters(unsigned char *frame)
 {
@@ -21,11 +17,5 @@ void MainWindow::updateMeters(unsigned char *frame)
 
     // Forwarding looks at the server flag alone, so a serial-only display that keeps the
     // server role still feeds the other displays.
-    // A text that names no port sends nothing: port 0 would only fail.
-    if (udpSocket && commSettings.is_server) {
-        const quint16 port = portFromText(commSettings.server_port);
-        if (port != 0)
-            udpSocket->writeDatagram(reinterpret_cast<const char *>(frame), LevelFrame::Size,
-                                     QHostAddress(QHostAddress::Broadcast), port);
-    }
+    forwardFrame(frame);
 }

@@ -1,10 +1,12 @@
 #include "app/mainwindow.h"
 
+#include "comm/distributionrules.h"
 #include "comm/levelframe.h"
 #include "comm/udprules.h"
 #include "onair/onairstatus.h"
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QSerialPort>
 #include <QTimer>
 #include <QUdpSocket>
@@ -37,6 +39,7 @@ void MainWindow::setupCommunication()
             udpSocket->close();
             udpSocket = new QUdpSocket(this);
         }
+        setupDistribution();
         return;
     }
 
@@ -50,6 +53,7 @@ void MainWindow::setupCommunication()
             setUdpProblem(tr("no port"));
         else if (!udpSocket->bind(hostFromText(commSettings.server_host), port))
             setUdpProblem(tr("port %1: %2").arg(port).arg(udpSocket->errorString()));
+        setupDistribution();
         return;
     }
 
@@ -57,6 +61,7 @@ void MainWindow::setupCommunication()
     setWindowTitle(QStringLiteral("Unknown") + QStringLiteral(" - (")
                    + QString::number(portNumberFromText(commSettings.client_port))
                    + QStringLiteral(")"));
+    setupDistribution();
     bindClientSocket();
 }
 
@@ -71,7 +76,13 @@ void MainWindow::bindClientSocket()
         return;
     }
     // Another program may hold the port for a while; the display takes it when it is free.
-    if (udpSocket->bind(QHostAddress::Any, port)) {
+    // Bound to IPv4 alone to join an IPv4 group, and shared, so that the machine's other
+    // programs may listen to the group as well.
+    const bool ipv4
+        = hostFromText(commSettings.client_host).protocol() == QAbstractSocket::IPv4Protocol;
+    if (udpSocket->bind(ipv4 ? QHostAddress(QHostAddress::AnyIPv4)
+                             : QHostAddress(QHostAddress::Any),
+                        port, QUdpSocket::ShareAddress)) {
         udpRetryTimer.stop();
         // Every frame would be refused as coming from someone else.
         const QString host = commSettings.client_host;
@@ -79,6 +90,7 @@ void MainWindow::bindClientSocket()
                           ? tr("server %1 unreadable").arg(host)
                           : QString());
         onAir->inputOpened(udpName);
+        joinGroup();
         return;
     }
     setUdpProblem(tr("in use by another program"));
@@ -89,11 +101,10 @@ void MainWindow::bindClientSocket()
 
 void MainWindow::udpReceive()
 {
-    const QHostAddress server = hostFromText(commSettings.client_host);
     for (int handled = 0; handled < MaxDatagramsPerWakeUp && udpSocket->hasPendingDatagrams();
          ++handled) {
         const qint64 size = udpSocket->pendingDatagramSize();
-        if (size != LevelFrame::Size) {
+        if (size != LevelFrame::Size && size != Distribution::Heartbeat::Size) {
             // Drop it without reading it into memory; a negative size means the queue
             // emptied under us.
             if (size < 0)
@@ -102,13 +113,7 @@ void MainWindow::udpReceive()
             onAir->datagramRefused();
             continue;
         }
-        unsigned char frame[LevelFrame::Size];
-        QHostAddress sender;
-        const qint64 read
-            = udpSocket->readDatagram(reinterpret_cast<char *>(frame), sizeof frame, &sender);
-        if (acceptsDatagram(read, sender, server))
-            updateMeters(frame);
-        else
+        if (!takeDatagram(udpSocket->receiveDatagram(size)))
             onAir->datagramRefused();
     }
     // The first frame after a rest has started the tick: the next ones wait for it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/comm_st.h"
+#include "dialogs/distributionsettings.h"
 
 #include <QDialog>
 #include <QList>
@@ -17,7 +18,9 @@ class CCommDialog : public QDialog
     Q_OBJECT
 
 public:
-    CCommDialog(QWidget *parent, comm_st *settings);
+    // `distribution`, when given, is edited beside the record: where a server sends its frames
+    // on, and the group and backup server a client listens to.
+    CCommDialog(QWidget *parent, comm_st *settings, DistributionSettings *distribution = nullptr);
     ~CCommDialog() override;
 
     // The machine's own IPv4 interface addresses as the interface list shows them: those of
@@ -34,8 +37,18 @@ private slots:
 
 private:
     QString portEntryText(const QSerialPortInfo &port) const;
+    // The distribution fields as the other fields leave them: what this display would do.
+    comm_st shownRecord() const;
+    DistributionSettings shownDistribution() const;
+    void showDistribution();
+    // The warning for the first distribution field that is wrong, or nothing.
+    bool distributionIsValid();
 
     Ui_CCommDialog *ui;
     QList<QSerialPortInfo> ports;
     comm_st *settings;
+    DistributionSettings *distribution;
+    // The serial entry as the dialog opened: unchanged, it leaves the stored port alone.
+    QString shownSerialPort;
+    QString shownNic;
 };

@@ -1,5 +1,7 @@
 #include "onair/linkwatch.h"
 
+#include "comm/distributionrules.h"
+
 void LinkWatch::inputOpened(qint64 nowMs)
 {
     open = true;
@@ -50,4 +52,18 @@ qint64 LinkWatch::nextChangeMs(qint64 nowMs) const
     if (state(nowMs) != Live)
         return -1;
     return lastFrame + stale;
+}
+
+void LinkWatch::serverHeard(qint64 nowMs)
+{
+    anyHeard = true;
+    lastHeard = nowMs;
+}
+
+bool LinkWatch::serverSilent(qint64 nowMs) const
+{
+    if (!serverExpected || state(nowMs) != NoData)
+        return false;
+    const qint64 last = qMax(anyHeard ? lastHeard : openedAt, anyFrame ? lastFrame : openedAt);
+    return nowMs - last >= Distribution::Heartbeat::AliveMs;
 }

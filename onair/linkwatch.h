@@ -32,6 +32,12 @@ public:
     // stale time while LIVE. -1 when nothing but an event can change it.
     qint64 nextChangeMs(qint64 nowMs) const;
 
+    // A client hears from its server apart from the frames: the server's heartbeat says it is
+    // there while its console is quiet. Without one for a while, NO DATA is NO SERVER.
+    void setServerExpected(bool expected) { serverExpected = expected; }
+    void serverHeard(qint64 nowMs);
+    bool serverSilent(qint64 nowMs) const;
+
     bool hasFrame() const { return anyFrame; }
     qint64 lastFrameMs() const { return lastFrame; }
     quint64 framesAccepted() const { return frames; }
@@ -41,6 +47,9 @@ private:
     qint64 lastFrame = 0;
     qint64 openedAt = 0;
     quint64 frames = 0;
+    qint64 lastHeard = 0;
     bool open = false;
     bool anyFrame = false;
+    bool serverExpected = false;
+    bool anyHeard = false;
 };

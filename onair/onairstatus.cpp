@@ -161,6 +161,31 @@ void OnAirStatus::frameAccepted(const double *levels)
     }
 }
 
+void OnAirStatus::setServerExpected(bool expected)
+{
+    watch.setServerExpected(expected);
+    showLink(now(), Show::Again);
+}
+
+void OnAirStatus::serverHeard()
+{
+    watch.serverHeard(now());
+    showLink(now());
+}
+
+void OnAirStatus::setFollowingBackup(bool backup)
+{
+    if (followingBackup == backup)
+        return;
+    followingBackup = backup;
+    showLink(now(), Show::Again);
+}
+
+void OnAirStatus::setLinkNote(const QString &note)
+{
+    linkNote = note;
+}
+
 bool OnAirStatus::tick(const double *targets)
 {
     const qint64 t = now();
@@ -210,6 +235,10 @@ QString OnAirStatus::legendOf(LampStyle::State state, int pair, qint64 t) const
     case State::NoLink:
         // The words stand as the lamp's label, the port name, cut to fit, after them.
         return inputName;
+    case State::LiveBackup:
+        return tr("LIVE BACKUP");
+    case State::NoServer:
+        return tr("NO SERVER %1").arg(duration(watch.silentForMs(t)));
     case State::NoData:
         return tr("NO DATA %1").arg(duration(watch.silentForMs(t)));
     case State::Silence:
@@ -244,12 +273,17 @@ QString OnAirStatus::linkReport() const
     const QString refusals = inputKind == Serial
         ? tr("Bytes dropped by the deframer: %1").arg(dropped)
         : tr("Datagrams refused: %1").arg(refused);
-    return tr("Input: %1\nFrames accepted: %2\n%3\nLast frame: %4\nNo data after: %5 s")
-        .arg(inputName.isEmpty() ? tr("none") : inputName)
-        .arg(watch.framesAccepted())
-        .arg(refusals)
-        .arg(last)
-        .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+    QString report = tr("Input: %1\nFrames accepted: %2\n%3\nLast frame: %4\nNo data after: %5 s")
+                         .arg(inputName.isEmpty() ? tr("none") : inputName)
+                         .arg(watch.framesAccepted())
+                         .arg(refusals)
+                         .arg(last)
+                         .arg(static_cast<double>(watch.staleMs()) / 1000.0, 0, 'f', 1);
+    if (followingBackup)
+        report += tr("\nFollowing the backup server");
+    if (!linkNote.isEmpty())
+        report += QLatin1Char('\n') + linkNote;
+    return report;
 }
 
 void OnAirStatus::light(VexoLamp *lamp, LampStyle::State state) const
@@ -263,22 +297,30 @@ void OnAirStatus::showLink(qint64 t, Show show)
 {
     const LinkWatch::State state = watch.state(t);
     const qint64 seconds = state == LinkWatch::NoData ? watch.silentForMs(t) / 1000 : 0;
-    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds)
+    const bool serverSilent = watch.serverSilent(t);
+    const bool backup = followingBackup && state == LinkWatch::Live;
+    if (show == Show::IfChanged && state == shownState && seconds == shownSeconds
+        && serverSilent == shownServerSilent && backup == shownBackup)
         return;
     const bool moved = state != shownState;
-    const bool stateChanged = show == Show::Again || moved;
+    const bool stateChanged = show == Show::Again || moved || serverSilent != shownServerSilent
+        || backup != shownBackup;
     shownState = state;
     shownSeconds = seconds;
+    shownServerSilent = serverSilent;
+    shownBackup = backup;
     if (stateChanged) {
         using LampStyle::State;
         const State legend = !inputChosen() ? State::NoInput
             : state == LinkWatch::NoLink    ? State::NoLink
+            : serverSilent                  ? State::NoServer
                                             : State::NoData;
         for (const Pair &pair : pairs) {
             pair.mark->setVisible(state != LinkWatch::Live);
-            pair.mark->setText(legend == State::NoInput      ? tr("NO INPUT")
-                                   : legend == State::NoLink ? tr("NO LINK")
-                                                             : tr("NO DATA"));
+            pair.mark->setText(legend == State::NoInput        ? tr("NO INPUT")
+                                   : legend == State::NoLink   ? tr("NO LINK")
+                                   : legend == State::NoServer ? tr("NO SERVER")
+                                                               : tr("NO DATA"));
             LampStyle::show(pair.mark, legend);
         }
     }
@@ -292,11 +334,18 @@ void OnAirStatus::showHeader(qint64 t, Show show)
     std::array<qint64, DisplaySettings::Pairs> silentMs;
     for (std::size_t i = 0; i < pairs.size(); ++i)
         silentMs[i] = pairs[i].shownSilence >= 0 ? pairs[i].silence.quietForMs(t) : -1;
-    const HeaderRule::Worst worst = HeaderRule::worst(inputChosen(), shownState, silentMs);
+    HeaderRule::Worst worst = HeaderRule::worst(inputChosen(), shownState, silentMs);
+    // A client that follows its backup, or hears no server at all, says which.
+    if (worst.state == LampStyle::State::Live && shownBackup)
+        worst.state = LampStyle::State::LiveBackup;
+    else if (worst.state == LampStyle::State::NoData && shownServerSilent)
+        worst.state = LampStyle::State::NoServer;
     // The header counts whole seconds of NO DATA and of silence.
-    const qint64 seconds = worst.state == LampStyle::State::NoData ? shownSeconds
-        : worst.pair >= 0                                          ? silentMs[worst.pair] / 1000
-                                                                   : 0;
+    const bool noData
+        = worst.state == LampStyle::State::NoData || worst.state == LampStyle::State::NoServer;
+    const qint64 seconds = noData ? shownSeconds
+        : worst.pair >= 0         ? silentMs[worst.pair] / 1000
+                                  : 0;
     if (show == Show::IfChanged && worst.state == headerState && worst.pair == headerPair
         && seconds == headerSeconds)
         return;

@@ -54,6 +54,13 @@ public:
     // `levels` are the six levels of an accepted frame, in dB as the frame says.
     void frameAccepted(const double *levels);
     void datagramRefused() { ++refused; }
+    // A client: whether it listens to a server (then NO SERVER is told apart from NO DATA), the
+    // server's heartbeat, whether the frames come from the backup server, and what the
+    // installer should know about the group ("" for nothing).
+    void setServerExpected(bool expected);
+    void serverHeard();
+    void setFollowingBackup(bool backup);
+    void setLinkNote(const QString &note);
     void addBytesDropped(quint64 bytes) { dropped += bytes; }
 
     // From the release tick or, while that rests, the second's wake, with the six current
@@ -147,6 +154,10 @@ private:
     // What the link shows now, so that a tick changes it only when its legend would change:
     // the state and the seconds of NO DATA (0 otherwise, -1 before the first show).
     LinkWatch::State shownState = LinkWatch::NoLink;
+    bool shownServerSilent = false;
+    bool shownBackup = false;
+    bool followingBackup = false;
+    QString linkNote;
     qint64 shownSeconds = -1;
     bool wasLive = false;
     // What the header lamp shows now: its state, the pair it names and the seconds it counts.

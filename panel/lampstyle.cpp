@@ -14,6 +14,8 @@ const QColor Green(0, 196, 64);
 const QColor Amber(255, 170, 0);
 const QColor SignalBlue(30, 100, 235);
 const QColor Violet(176, 132, 255);
+const QColor Teal(0, 190, 175);
+const QColor Purple(120, 30, 160);
 const QColor Red(215, 20, 20);
 const QColor DialCyan(0, 200, 255);
 const QColor DialRed(255, 70, 70);
@@ -41,6 +43,10 @@ Look look(State state)
     case State::NoData:
         // The blue of a screen with no signal.
         return { SignalBlue, White, false, true };
+    case State::LiveBackup:
+        return { Teal, Black, false, false };
+    case State::NoServer:
+        return { Purple, White, false, true };
     case State::NoLink:
     case State::Over:
     case State::OnAir:

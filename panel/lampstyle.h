@@ -23,8 +23,12 @@ const QColor White(255, 255, 255);
 // colour instead of sharing one amber.
 enum class State {
     Live,
+    // Live, from the backup server.
+    LiveBackup,
     NoInput,
     NoData,
+    // No data, and no word from the server either.
+    NoServer,
     NoLink,
     Silence,
     Over,

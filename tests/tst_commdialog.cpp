@@ -3,7 +3,10 @@
 #include "dialogs/interfaceorder.h"
 #include "mainwindowprobe.h"
 #include "loopback.h"
+#include "levelframes.h"
 #include "modalanswer.h"
+#include "onair/onairstatus.h"
+#include "ptypair.h"
 #include "storedsettings.h"
 #include "testsupport.h"
 #include "widgets/mylabel.h"
@@ -18,6 +21,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QUdpSocket>
@@ -86,6 +92,8 @@ void retype(QLineEdit *edit, const QString &text)
 
 QString entryText(const QSerialPortInfo &port)
 {
+    if (port.description().isEmpty())
+        return port.portName();
     return QStringLiteral("%1 (%2)").arg(port.description(), port.portName());
 }
 
@@ -122,6 +130,9 @@ private slots:
     void okStoresAllFields();
     void serialEntryThatMatchesNoPortKeepsStoredName();
     void storedInterfaceAndPortAreSelected();
+    void serialPortOnlyWhenChanged_data();
+    void serialPortOnlyWhenChanged();
+    void okOnPtyKeepsDisplayOnAirAndFileAsItWas();
     void interfaceListIsIPv4LoopbackLast();
     void interfaceOrder_data();
     void interfaceOrder();
@@ -129,11 +140,15 @@ private slots:
     void nullRecord();
     void openSettingsAcceptStoresAndRebuilds();
     void openSettingsCancelStillRebuilds();
+
+private:
+    PtyPair line;
 };
 
 void TestCommDialog::initTestCase()
 {
     useProgramIdentity();
+    QVERIFY2(line.start(), qPrintable(line.error()));
 }
 
 void TestCommDialog::init()
@@ -220,8 +235,9 @@ void TestCommDialog::dialogProperties()
     CCommDialog dialog(nullptr, nullptr);
     QCOMPARE(dialog.objectName(), QStringLiteral("CCommDialog"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Communication settings"));
-    QCOMPARE(dialog.minimumSize(), QSize(312, 370));
-    QCOMPARE(dialog.maximumSize(), QSize(312, 370));
+    // Widened for the distribution beside the serial and UDP settings.
+    QCOMPARE(dialog.minimumSize(), QSize(630, 370));
+    QCOMPARE(dialog.maximumSize(), QSize(630, 370));
     QCOMPARE(dialog.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
     QCOMPARE(dialog.sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
 
@@ -527,7 +543,9 @@ void TestCommDialog::okStoresAllFields()
     QVERIFY(nic->count() > 0);
     const QString chosenNic = nic->itemText(nic->count() - 1);
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    QCOMPARE(serial->count(), ports.size());
+    // The stored port, which the system does not list, leads the list.
+    QCOMPARE(serial->count(), ports.size() + 1);
+    QCOMPARE(serial->itemText(0), QStringLiteral("ttyNOTHERE (not present)"));
     const QString chosenPort = ports.isEmpty() ? r.serialport : ports.last().portName();
 
     clickButton(&dialog, "checkBox_useudp");
@@ -535,8 +553,8 @@ void TestCommDialog::okStoresAllFields()
     QTest::keyClick(nic, Qt::Key_End);
     QCOMPARE(nic->currentText(), chosenNic);
     if (!ports.isEmpty()) {
-        serial->setFocus();
-        QTest::keyClick(serial, Qt::Key_End);
+        // The list takes typing too: the last entry is chosen from the list itself.
+        serial->setCurrentIndex(serial->count() - 1);
         QCOMPARE(serial->currentText(), entryText(ports.last()));
     }
     retype(widget<QLineEdit>(&dialog, "lineEdit_server_port"), QStringLiteral("6001"));
@@ -592,17 +610,102 @@ void TestCommDialog::storedInterfaceAndPortAreSelected()
     auto *nic = widget<QComboBox>(&dialog, "comboBox_nic");
     auto *serial = widget<QComboBox>(&dialog, "comboBox_serial");
     QCOMPARE(nic->currentText(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(serial->currentIndex(), ports.size() - 1);
+    QCOMPARE(serial->currentIndex(), ports.isEmpty() ? 0 : ports.size() - 1);
     QCOMPARE(widget<QLineEdit>(&dialog, "lineEdit_server_port")->text(), QStringLiteral("5000"));
     QVERIFY(widget<QCheckBox>(&dialog, "checkBox_useudp")->isChecked());
 
-    // Stored values that are not listed any more leave the first entries current.
+    // An interface not listed any more leaves the first entry current; a serial port not
+    // listed stays the current entry, marked.
     comm_st gone = record(true, true, QStringLiteral("5000"));
     gone.server_host = QStringLiteral("127.0.0.1 ");
     CCommDialog other(nullptr, &gone);
     QCOMPARE(widget<QComboBox>(&other, "comboBox_nic")->currentIndex(), 0);
-    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(),
-             ports.isEmpty() ? -1 : 0);
+    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentIndex(), 0);
+    QCOMPARE(widget<QComboBox>(&other, "comboBox_serial")->currentText(),
+             QStringLiteral("ttyNOTHERE (not present)"));
+}
+
+void TestCommDialog::serialPortOnlyWhenChanged_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed"); // empty: nothing typed
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("saved");
+
+    const QString pty = line.programEnd();
+    QTest::newRow("pty, not listed, present") << pty << QString() << pty << pty;
+    QTest::newRow("by-id name of an unplugged adapter")
+        << QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0") << QString()
+        << QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0 (not present)")
+        << QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+    QTest::newRow("a path typed") << QStringLiteral("ttyNOTHERE") << pty
+                                  << QStringLiteral("ttyNOTHERE (not present)") << pty;
+    QTest::newRow("a path typed with blanks")
+        << QStringLiteral("ttyNOTHERE") << QStringLiteral("  /dev/ttyUSB7 ")
+        << QStringLiteral("ttyNOTHERE (not present)") << QStringLiteral("/dev/ttyUSB7");
+}
+
+// A port the system does not enumerate stays what it was unless the operator changes it.
+void TestCommDialog::serialPortOnlyWhenChanged()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, saved);
+    comm_st r = record(false, false);
+    r.serialport = stored;
+    CCommDialog dialog(nullptr, &r);
+    auto *serial = widget<QComboBox>(&dialog, "comboBox_serial");
+    QCOMPARE(serial->currentText(), shown);
+    if (!typed.isEmpty()) {
+        serial->lineEdit()->selectAll();
+        QTest::keyClicks(serial->lineEdit(), typed);
+    }
+    QTest::mouseClick(widget<QPushButton>(&dialog, "pushButton_ok"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(r.serialport, saved);
+}
+
+// The display live on a pty: the dialog opened and confirmed changes nothing, neither the
+// settings file, byte for byte, nor the line the display reads.
+void TestCommDialog::okOnPtyKeepsDisplayOnAirAndFileAsItWas()
+{
+    {
+        QSettings seed;
+        seed.setValue(QStringLiteral("serialport"), line.programEnd());
+    }
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MainWindowTestAccess::writeSettings(window);
+    QByteArray before;
+    {
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        before = file.readAll();
+    }
+    QVERIFY(before.contains(line.programEnd().toUtf8()));
+
+    QVERIFY(line.write(frameOf(12000, 900)));
+    QTRY_COMPARE(MainWindowTestAccess::onAir(window)->state(), LinkWatch::Live);
+    ModalAnswer<CCommDialog> answer([&](CCommDialog *dialog) {
+        QTest::mouseClick(widget<QPushButton>(dialog, "pushButton_ok"), Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    QTest::mouseClick(MainWindowTestAccess::settingsLabel(window), Qt::LeftButton);
+    QVERIFY(answer.answered());
+    QCOMPARE(MainWindowTestAccess::commSettings(window).serialport, line.programEnd());
+    QSerialPort *port = MainWindowTestAccess::serialPort(window);
+    QVERIFY(port && port->isOpen());
+    QVERIFY(line.write(frameOf(22000, 900)));
+    QTRY_COMPARE(MainWindowTestAccess::meterLevels(window)[0], 22000 / 1000.0 - 50.0);
+    MainWindowTestAccess::writeSettings(window);
+
+    QFile file(settingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // Line by line, so that a difference names its key.
+    QCOMPARE(file.readAll().split('\n'), before.split('\n'));
 }
 
 void TestCommDialog::interfaceOrder_data()

@@ -33,8 +33,12 @@ public:
         if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
             return false;
         connect(&socket, &QUdpSocket::readyRead, this, [this] {
-            while (socket.hasPendingDatagrams())
-                received.append(socket.receiveDatagram());
+            // The server's once-a-second heartbeat goes the same way; frames are counted here.
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = socket.receiveDatagram();
+                if (datagram.data().size() == LevelFrame::Size)
+                    received.append(datagram);
+            }
         });
         return true;
     }
@@ -95,6 +99,8 @@ void TestForwarding::configure(bool useUdp, bool isServer, const QString &server
     settings.server_port = serverPort;
     settings.client_host = QStringLiteral("127.0.0.1");
     settings.client_port = QStringLiteral("47001");
+    // What these displays always did; a first start now chooses multicast.
+    MainWindowTestAccess::distributionSettings(*window).mode = Distribution::Mode::Broadcast;
     MainWindowTestAccess::setupCommunication(*window);
 }
 

@@ -154,9 +154,11 @@ void TestHostileStart::comesUpAndNeverBroadcasts()
     }
     QCoreApplication::processEvents();
     int received = 0;
+    // Frames only: a server also says once a second that it is there.
     while (listener.hasPendingDatagrams()) {
+        if (listener.pendingDatagramSize() == LevelFrame::Size)
+            ++received;
         listener.readDatagram(nullptr, 0);
-        ++received;
     }
     QCOMPARE(received, broadcasts ? Frames : 0);
 

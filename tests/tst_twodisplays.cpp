@@ -57,6 +57,8 @@ void TestTwoDisplays::initTestCase()
     settings.is_server = false;
     settings.client_host = QString::fromLatin1(ServerAddress);
     settings.client_port = QString::fromLatin1(Port);
+    // The server's settings file is from before the modes: it broadcasts.
+    MainWindowTestAccess::distributionSettings(*client).mode = Distribution::Mode::Broadcast;
     MainWindowTestAccess::setupCommunication(*client);
 }
 

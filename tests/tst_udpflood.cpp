@@ -244,9 +244,20 @@ void TestUdpFlood::floodFromServerAndStranger()
     QTimer::singleShot(1000, &waitShown, &QEventLoop::quit);
     QUdpSocket console;
     QVERIFY(console.bind(QHostAddress(QHostAddress::LocalHost)));
+    // As a console does, every 10 ms: a datagram that met a receive buffer still full of the
+    // flood is the kernel's to drop, on a loaded machine, and the next one must show.
+    QTimer resend;
+    qint64 failedSends = 0;
+    connect(&resend, &QTimer::timeout, &watch, [&] {
+        if (console.writeDatagram(next, QHostAddress::LocalHost, port) != qint64(next.size()))
+            ++failedSends;
+    });
     sinceSent.start();
     QCOMPARE(console.writeDatagram(next, QHostAddress::LocalHost, port), qint64(next.size()));
+    resend.start(10);
     waitShown.exec();
+    resend.stop();
+    QCOMPARE(failedSends, qint64(0));
     qInfo("the frame after the flood was shown after %.1f ms", shownMs);
     QVERIFY2(shownMs >= 0, "the frame after the flood was not shown within a second");
     QVERIFY(shownMs <= 100.0);

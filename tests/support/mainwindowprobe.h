@@ -15,6 +15,10 @@ struct MainWindowTestAccess
 {
     static double *meterLevels(MainWindow &w) { return w.meterLevels; }
     static comm_st &commSettings(MainWindow &w) { return w.commSettings; }
+    static DistributionSettings &distributionSettings(MainWindow &w)
+    {
+        return w.distributionSettings;
+    }
     static QSerialPort *serialPort(MainWindow &w) { return w.serialPort; }
     static QUdpSocket *udpSocket(MainWindow &w) { return w.udpSocket; }
     static const QRect *designRects(MainWindow &w) { return w.designRects; }

@@ -1,5 +1,6 @@
 #include "feedmonitor.h"
 
+#include "comm/distributionrules.h"
 #include "comm/levelframe.h"
 #include "feedline.h"
 
@@ -117,6 +118,12 @@ void FeedMonitor::readDatagrams()
             ? QStringLiteral("[%1]:%2").arg(sender.toString()).arg(datagram.senderPort())
             : QStringLiteral("%1:%2").arg(sender.toString()).arg(datagram.senderPort());
         const QByteArray data = datagram.data();
+        // A server display says once a second that it is there; that is no fault of the line.
+        Distribution::Heartbeat::ServerLink link;
+        if (Distribution::Heartbeat::read(data.constData(), data.size(), &link)) {
+            ++heartbeats;
+            continue;
+        }
         if (data.size() != LevelFrame::Size) {
             ++malformedDatagrams;
             malformedDatagramBytes += data.size();
@@ -185,6 +192,8 @@ void FeedMonitor::printSummary()
         row("malformed datagrams:", QString::number(malformedDatagrams));
         row("without markers:", QString::number(withoutMarkers));
         row("other senders:", QString::number(otherSenders));
+        if (heartbeats > 0)
+            row("server heartbeats:", QString::number(heartbeats));
     }
     out.flush();
 }

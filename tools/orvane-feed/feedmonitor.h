@@ -54,6 +54,7 @@ private:
     qint64 malformedDatagramBytes = 0;
     qint64 withoutMarkers = 0;
     qint64 otherSenders = 0;
+    qint64 heartbeats = 0;
     int status = Feed::ExitOk;
     bool done = false;
 };
