@@ -409,8 +409,12 @@ void TestMeterLevels::windowPaintsWhatTheMetersWould()
     QFETCH(QList<QVector<double>>, events);
     QFETCH(QColor, colour);
 
+    // The fall follows a clock of the test's own, a tenth of a second a reading, so that the bars
+    // move at every tick however quickly a fast machine runs them one after the other.
+    qint64 nowNs = 5000000000;
     MainWindow shown;
     MainWindowTestAccess::releaseTimer(shown)->stop();
+    MainWindowTestAccess::releaseClock(shown).setSource([&nowNs] { return nowNs += 100000000; });
     std::array<PaintCounter *, LevelFrame::Channels> counters {};
     std::vector<std::unique_ptr<PaintCounter>> owned;
     const char *const names[]
