@@ -657,7 +657,14 @@ void TestRemoteProgram::stalledAndManyClientsDoNotDelayTheMeters()
         QVERIFY2(percentile(*ms, 99) < percentile(quiet, 99) + 100 * TimingSlack,
                  qPrintable(figures(*ms)));
     }
-    QVERIFY2(growthKb < 4096, qPrintable(QString::number(growthKb)));
+#ifdef ORVANE_ADDRESS_SANITIZER
+    // AddressSanitizer's quarantine keeps up to 256 MB of freed blocks in the program's resident
+    // size; the plain build holds the bound.
+    constexpr qint64 GrowthBoundKb = 4096 + 256 * 1024;
+#else
+    constexpr qint64 GrowthBoundKb = 4096;
+#endif
+    QVERIFY2(growthKb < GrowthBoundKb, qPrintable(QString::number(growthKb)));
 }
 
 void TestRemoteProgram::linkLossReachesTheWebhookSigned()
